@@ -1,0 +1,50 @@
+# Helpers that give every deliverable its product file name in the bin folder.
+
+# A plug-in or stand-in module: an ELF shared library named like its Windows product,
+# for example umbravia_module(filters_module Filters.dll SOURCES ...).
+function(umbravia_module target product)
+  cmake_parse_arguments(ARG "TEST_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} MODULE ${ARG_SOURCES})
+  get_filename_component(stem ${product} NAME_WE)
+  get_filename_component(ext ${product} EXT)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${stem} SUFFIX ${ext}
+                        CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  if(ARG_TEST_ONLY)
+    # Modules built only for tests stay out of the install folder.
+    set_target_properties(${target} PROPERTIES
+                          LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/testmodules/${target})
+  endif()
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+endfunction()
+
+# A program: an ELF executable under its Windows product name ("Umbravia.exe").
+function(umbravia_program target product)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${product})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# One test executable per *Test.cpp file in DIR, so that suites build and fail on
+# their own, each case registered with ctest.
+function(umbravia_tests prefix dir)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS;DEPENDS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  file(GLOB tests CONFIGURE_DEPENDS ${dir}/*Test.cpp)
+  foreach(src ${tests})
+    get_filename_component(name ${src} NAME_WE)
+    set(exe ${prefix}_${name})
+    add_executable(${exe} ${src})
+    set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_link_libraries(${exe} PRIVATE umbravia_testsupport GTest::gtest GTest::gmock ${ARG_LIBS})
+    if(ARG_DEPENDS)
+      add_dependencies(${exe} ${ARG_DEPENDS})
+    endif()
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${prefix};${ARG_LABELS}"
+                         ENVIRONMENT "UMBRAVIA_BIN=${UMBRAVIA_BIN_DIR};UMBRAVIA_TESTMODULES=${CMAKE_BINARY_DIR}/testmodules;QT_QPA_PLATFORM=offscreen")
+  endforeach()
+endfunction()

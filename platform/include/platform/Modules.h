@@ -1,0 +1,41 @@
+#pragma once
+// Modules: LoadLibrary/GetProcAddress/FreeLibrary over dlopen. A bare file name is looked
+// up in the program folder, then the current folder, then C:\WINDOWS\system32 (names
+// matched without regard to case); a path is taken as a DOS path. A module may export
+// DllMain: it is called with DLL_PROCESS_ATTACH on the first load of the module and
+// with DLL_PROCESS_DETACH when the last reference goes; a FALSE attach fails the load
+// (ERROR_DLL_INIT_FAILED) and unloads the module again.
+
+#include <platform/WinTypes.h>
+
+#include <string>
+
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD DLL_THREAD_ATTACH = 2;
+constexpr DWORD DLL_THREAD_DETACH = 3;
+
+using DllMainFn = BOOL (*)(HINSTANCE, DWORD, LPVOID);
+
+HMODULE LoadLibrary(LPCSTR fileName) noexcept;
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) noexcept;
+BOOL FreeLibrary(HMODULE module) noexcept;
+// module null: the running program. Writes a DOS path.
+DWORD GetModuleFileName(HMODULE module, LPSTR buffer, DWORD size) noexcept;
+
+// Exports of the suite's modules: C linkage, visible, never throwing.
+#define UMBRAVIA_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace platform {
+
+// Why the last LoadLibrary on this thread failed (dlerror text or the search that was
+// made), for messages and tests.
+std::string lastModuleError();
+
+// Typed lookup: proc<int (*)(const char*)>(module, "RegisterDLL").
+template <typename Fn> Fn proc(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Fn>(::GetProcAddress(module, name));
+}
+
+} // namespace platform

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# One command from a fresh Debian 12 machine to a tested build: installs what is
+# missing, checks the formatting, builds everything and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --tests
+scripts/check-format.sh
+UMBRAVIA_BUILD_DIR=build-test scripts/build.sh -DUMBRAVIA_TESTS=ON
+cd build-test
+ctest --output-on-failure -j "$(nproc)" --timeout 300

@@ -1,0 +1,280 @@
+#include "TestSupport.h"
+
+#include <platform/Environment.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace testsupport {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path makeTempDir(const char* stem)
+{
+    std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    return pattern;
+}
+
+std::vector<std::string> mergedEnvironment(const std::map<std::string, std::string>& extra)
+{
+    std::map<std::string, std::string> all;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string entry(*e);
+        auto eq = entry.find('=');
+        if (eq != std::string::npos) {
+            all[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+    }
+    for (const auto& [k, v] : extra) {
+        all[k] = v;
+    }
+    std::vector<std::string> out;
+    for (const auto& [k, v] : all) {
+        out.push_back(k + "=" + v);
+    }
+    return out;
+}
+
+int spawn(const std::vector<std::string>& argv, const ProcessOptions& options, int inFd, int outFd,
+          int errFd)
+{
+    std::vector<std::string> env = mergedEnvironment(options.env);
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& a : args) {
+        argp.push_back(a.data());
+    }
+    argp.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        dup2(inFd, 0);
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        for (int fd = 3; fd < 1024; ++fd) {
+            close(fd);
+        }
+        if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) {
+            _exit(126);
+        }
+        execve(argp[0], argp.data(), envp.data());
+        execvpe(argp[0], argp.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+ProcessResult resultFromStatus(int status)
+{
+    ProcessResult r;
+    if (WIFEXITED(status)) {
+        r.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        r.exitCode = -WTERMSIG(status);
+    }
+    return r;
+}
+
+} // namespace
+
+TempPrefix::TempPrefix() : m_path(makeTempDir("umbravia-prefix"))
+{
+    platform::setPrefix(m_path);
+}
+
+TempPrefix::~TempPrefix()
+{
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+}
+
+TempDir::TempDir() : m_path(makeTempDir("umbravia-tmp")) {}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options)
+{
+    ChildProcess child(argv, options);
+    auto result = child.wait(options.timeout);
+    if (!result) {
+        child.signal(SIGKILL);
+        result = child.wait(std::chrono::milliseconds(5000));
+        if (result) {
+            result->timedOut = true;
+        }
+        return result.value_or(ProcessResult{-1, child.out(), child.err(), true});
+    }
+    return *result;
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ProcessOptions& options)
+{
+    static std::atomic<int> counter{0};
+    fs::path dir = fs::temp_directory_path();
+    std::string stem =
+        "umbravia-child-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    m_outFile = dir / (stem + ".out");
+    m_errFile = dir / (stem + ".err");
+    int outFd = open(m_outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int errFd = open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    m_pid = spawn(argv, options, pipeFds[0], outFd, errFd);
+    close(pipeFds[0]);
+    if (!options.input.empty()) {
+        ssize_t ignored = write(pipeFds[1], options.input.data(), options.input.size());
+        (void)ignored;
+    }
+    close(pipeFds[1]);
+    close(outFd);
+    close(errFd);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (!m_result && m_pid > 0) {
+        kill(-m_pid, SIGKILL);
+        kill(m_pid, SIGKILL);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+    std::error_code ec;
+    fs::remove(m_outFile, ec);
+    fs::remove(m_errFile, ec);
+}
+
+bool ChildProcess::running()
+{
+    if (m_result) {
+        return false;
+    }
+    int status = 0;
+    pid_t r = waitpid(m_pid, &status, WNOHANG);
+    if (r == m_pid) {
+        m_result = resultFromStatus(status);
+        m_result->out = out();
+        m_result->err = err();
+        return false;
+    }
+    return true;
+}
+
+void ChildProcess::signal(int sig)
+{
+    if (!m_result && m_pid > 0) {
+        kill(m_pid, sig);
+    }
+}
+
+std::optional<ProcessResult> ChildProcess::wait(std::chrono::milliseconds timeout)
+{
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (running()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return m_result;
+}
+
+std::string ChildProcess::err() const
+{
+    return readFile(m_errFile);
+}
+std::string ChildProcess::out() const
+{
+    return readFile(m_outFile);
+}
+
+fs::path binDir()
+{
+    if (const char* bin = std::getenv("UMBRAVIA_BIN")) {
+        return bin;
+    }
+    return selfPath().parent_path().parent_path() / "bin";
+}
+
+fs::path testModulesDir()
+{
+    if (const char* dir = std::getenv("UMBRAVIA_TESTMODULES")) {
+        return dir;
+    }
+    return selfPath().parent_path().parent_path() / "testmodules";
+}
+
+fs::path selfPath()
+{
+    return fs::read_symlink("/proc/self/exe");
+}
+
+int freePort(const char* address)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    inet_pton(AF_INET, address, &addr.sin_addr);
+    addr.sin_port = 0;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    int port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
+
+std::string uniqueLoopbackAddress()
+{
+    static std::atomic<unsigned> counter{0};
+    unsigned pid = static_cast<unsigned>(getpid());
+    unsigned n = counter++;
+    unsigned b = 2 + (pid % 250);
+    unsigned c = (pid / 250 + n / 250) % 256;
+    unsigned d = 2 + (n % 250);
+    return "127." + std::to_string(b) + "." + std::to_string(c) + "." + std::to_string(d);
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+} // namespace testsupport
