@@ -36,6 +36,10 @@ const HostPath& prefix();
 void setPrefix(const HostPath& folder);
 // Folder of the per-process run files (window table, message sockets, named objects).
 HostPath runFolder();
+// The login name (GetUserName) and the profile folder
+// (drive_c/Documents and Settings/<login>), host form.
+std::string loginName();
+HostPath profileFolder();
 
 // DOS path -> host path. C: is the prefix's drive_c, Z: is /. Both separators work.
 // Each component is matched exactly first, then without regard to case; components

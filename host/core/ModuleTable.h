@@ -1,0 +1,62 @@
+#pragma once
+// The host's module table: one module per slot (Chain, Local, Filters, IEExt), loaded
+// from the PathName value of the slot's registry key, with the entry points the host
+// binds once at start. Written only during start-up, read without locks afterwards.
+
+#include <common/PluginContract.h>
+
+#include <array>
+#include <string>
+
+namespace host {
+
+enum class Slot { Chain = 0, Local = 1, Filters = 2, IEExt = 3 };
+inline constexpr std::array<Slot, 4> SlotOrder = {Slot::Chain, Slot::Local, Slot::Filters,
+                                                  Slot::IEExt};
+
+// The module's key under the DLLs key and its file name.
+const char* slotKey(Slot slot);
+const char* slotFileName(Slot slot);
+
+class ModuleTable {
+public:
+    enum class LoadOutcome { Loaded, EndProcess };
+
+    ModuleTable() = default;
+    ~ModuleTable();
+    ModuleTable(const ModuleTable&) = delete;
+    ModuleTable& operator=(const ModuleTable&) = delete;
+
+    // Loads the four slots in order, binding the required entry points. A failure that
+    // must end the process is shown to the user and reported as EndProcess (the caller
+    // then ends with exit code 0).
+    LoadOutcome load();
+    // load(), and std::exit(0) on EndProcess.
+    void loadOrExit();
+
+    HMODULE module(Slot slot) const { return m_modules[static_cast<int>(slot)]; }
+    bool loaded(Slot slot) const { return module(slot) != nullptr; }
+    // An export looked up by name at the moment of use; null when the slot is empty or
+    // the module does not export it.
+    FARPROC lookup(Slot slot, const char* name) const;
+    template <typename Fn> Fn lookup(Slot slot, const char* name) const
+    {
+        return reinterpret_cast<Fn>(lookup(slot, name));
+    }
+
+    // For each loaded slot in order: OnProgramExit when exported, then unload.
+    void exitAndUnload();
+
+    // Bound at start (null when the slot is empty).
+    CreateChainFn createChain = nullptr;
+    FilterRequestFn filterRequest = nullptr;
+    FilterResponseFn filterResponse = nullptr;
+    FreeFilteredDataBufFn freeFilteredDataBuf = nullptr;
+
+private:
+    LoadOutcome loadSlot(Slot slot);
+
+    std::array<HMODULE, 4> m_modules{};
+};
+
+} // namespace host

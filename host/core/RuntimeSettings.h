@@ -1,0 +1,20 @@
+#pragma once
+// The settings the proxy engine reads from the registry at each use (no copies are kept,
+// so a change made in a settings page takes effect on the next chunk).
+
+#include <optional>
+
+namespace host {
+
+// Chain in use: 0 no, 1 yes; -1 after "Inavlid registry data" (callers treat it as yes).
+int chainInUse();
+// The unnamed DWORD of DLLs\Filters.dll\Req (Res); off when the key or value is missing.
+bool requestFilteringOn();
+bool responseFilteringOn();
+// PROXYPORT of the main key, or nothing after "Inavlid registry status" was shown (the
+// caller must then end the process with exit code 0).
+std::optional<int> readProxyPort();
+// readProxyPort(), and std::exit(0) when it failed.
+int readProxyPortOrExit();
+
+} // namespace host
