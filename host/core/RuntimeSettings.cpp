@@ -1,0 +1,65 @@
+#include "RuntimeSettings.h"
+
+#include <common/Settings.h>
+#include <platform/MessageBox.h>
+
+#include <cstdlib>
+
+namespace host {
+
+namespace {
+constexpr const char* Caption = "Umbravia";
+constexpr const char* InvalidRegistryData = "Inavlid registry data";
+constexpr const char* InvalidRegistryStatus = "Inavlid registry status";
+} // namespace
+
+int chainInUse()
+{
+    std::optional<DWORD> connectChain =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, "CONNECTCHAIN");
+    if (!connectChain) {
+        return 0;
+    }
+    settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
+    std::optional<DWORD> level = main.readDword("ANONYMITYLEVEL");
+    if (!level) {
+        MessageBox(0, InvalidRegistryData, Caption, MB_OK | MB_ICONERROR);
+        return -1;
+    }
+    if (*level >= 2 && *level <= 4) {
+        return 1;
+    }
+    return static_cast<int>(*connectChain);
+}
+
+bool requestFilteringOn()
+{
+    return settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
+}
+
+bool responseFilteringOn()
+{
+    return settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) != 0;
+}
+
+std::optional<int> readProxyPort()
+{
+    std::optional<DWORD> port =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "PROXYPORT");
+    if (!port) {
+        MessageBox(0, InvalidRegistryStatus, Caption, MB_OK | MB_ICONERROR);
+        return std::nullopt;
+    }
+    return static_cast<int>(*port);
+}
+
+int readProxyPortOrExit()
+{
+    std::optional<int> port = readProxyPort();
+    if (!port) {
+        std::exit(0);
+    }
+    return *port;
+}
+
+} // namespace host
