@@ -5,13 +5,13 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev libgl-dev libsqlite3-dev libcurl4-openssl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format curl xdg-utils
 )
 if [ "${1:-}" = "--tests" ]; then
   # Real peers for the tests: upstream proxies and an origin server.
-  packages+=(tinyproxy)
+  packages+=(tinyproxy libclang-rt-14-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do

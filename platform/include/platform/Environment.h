@@ -43,14 +43,20 @@ HostPath profileFolder();
 
 // DOS path -> host path. C: is the prefix's drive_c, Z: is /. Both separators work.
 // Each component is matched exactly first, then without regard to case; components
-// that do not exist yet are kept as written. Relative paths resolve against the
-// current directory. Fails for other drives and for paths that leave the drive.
+// that do not exist yet are kept as written. Relative paths ("name", "\name", "C:name")
+// resolve against the current directory. "." and ".." are taken by the text, as
+// Windows does, and ".." never climbs above the drive's root. A symbolic link inside
+// drive C: is followed only when its target stays inside drive C:; otherwise the path
+// is refused (ERROR_ACCESS_DENIED), so no C: path leads out of the prefix. Fails for
+// other drives (ERROR_PATH_NOT_FOUND) and for names with characters Windows refuses
+// (ERROR_INVALID_NAME).
 Result<HostPath> toHostPath(std::string_view dosPath);
 // Host path -> DOS path (inside drive_c: "C:\...", anywhere else: "Z:\...").
 DosPath toDosPath(const HostPath& hostPath);
 
 // The program's own path from argv[0], as an absolute DOS path (relative argv[0] is
-// made absolute against the current directory first).
+// made absolute against the current directory first; a bare name that is not in the
+// current directory was found through PATH, and then /proc/self/exe answers).
 DosPath programPathFromArgv0(const char* argv0);
 // Folder of the running executable (/proc/self/exe), host form.
 HostPath programFolder();

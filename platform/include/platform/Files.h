@@ -16,7 +16,9 @@ constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x04;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
-// A symbolic link is reported as a reparse point and never followed by the layer.
+// A symbolic link is reported as a reparse point, never as a folder (whatever it points
+// to), so that a sweep that recurses into folders deletes the link instead of walking
+// into its target.
 constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
@@ -34,7 +36,9 @@ struct WIN32_FIND_DATA {
 };
 
 // pattern: folder + "\*.*", "\*" or a single name; wildcards * and ? in the last
-// component, matched without regard to case.
+// component, matched without regard to case. A folder other than a drive's root lists
+// "." and ".." first, as on Windows; the other entries follow in name order. Read-only
+// is the owner's write bit; hidden means the name starts with a dot.
 HANDLE FindFirstFile(LPCSTR pattern, WIN32_FIND_DATA* data) noexcept;
 BOOL FindNextFile(HANDLE find, WIN32_FIND_DATA* data) noexcept;
 BOOL FindClose(HANDLE find) noexcept;
@@ -42,13 +46,20 @@ BOOL FindClose(HANDLE find) noexcept;
 DWORD GetFileAttributes(LPCSTR path) noexcept;
 BOOL SetFileAttributes(LPCSTR path, DWORD attributes) noexcept;
 BOOL DeleteFile(LPCSTR path) noexcept;
+// The copy is written beside the target and renamed over it: a reader never sees half a
+// file, and a link at the target is replaced instead of written through.
 BOOL CopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) noexcept;
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x2; // across file systems: copy, then delete
 BOOL MoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) noexcept; // replacing is atomic
 BOOL CreateDirectory(LPCSTR path, LPSECURITY_ATTRIBUTES) noexcept;
-BOOL RemoveDirectory(LPCSTR path) noexcept; // empty folders only
+// Empty folders only. A symbolic link is removed as a link (by RemoveDirectory and by
+// DeleteFile alike); what it points to is never touched.
+BOOL RemoveDirectory(LPCSTR path) noexcept;
 
-// Raw file handles, as far as the suite uses them.
+// Raw file handles, as far as the suite uses them. Share modes are accepted but not
+// enforced (Linux has no mandatory sharing); read-only files refuse write access as on
+// Windows, also for root. CloseHandle closes them.
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD FILE_SHARE_READ = 0x1;
@@ -57,10 +68,12 @@ constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 HANDLE CreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                   DWORD flags, HANDLE templateFile) noexcept;
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped) noexcept;
@@ -72,7 +85,9 @@ DWORD GetFileSize(HANDLE file, LPDWORD high) noexcept;
 namespace platform {
 
 Result<std::string> readWholeFile(const DosPath& path);
-// Writes bytes unchanged; replaces an existing file atomically (temporary + rename).
+// Writes bytes unchanged; replaces an existing file atomically (temporary + rename). A
+// symbolic link in its place is replaced too, never written through; a read-only file
+// is refused (ERROR_ACCESS_DENIED).
 Result<void> writeWholeFile(const DosPath& path, std::string_view bytes);
 
 // A file opened in text mode: every "\n" written is stored as "\r\n" (a "\r\n" passed

@@ -77,6 +77,12 @@ bool hasButton(UINT flags, int id);
 // library installed itself).
 void setMessageBoxPresenter(std::shared_ptr<MessageBoxPresenter> presenter);
 std::shared_ptr<MessageBoxPresenter> messageBoxPresenter();
+// The presenter of the automatic choice when a display exists: the UI library's
+// installQtMessageBoxPresenter() puts its Qt presenter here; null goes back to headless.
+void setDisplayMessageBoxPresenter(std::shared_ptr<MessageBoxPresenter> presenter);
+
+// The one line the headless presenter writes for a box (with its line end).
+std::string headlessMessageBoxLine(const MessageBoxCall& call);
 
 class HeadlessPresenter : public MessageBoxPresenter {
 public:

@@ -4,7 +4,10 @@
 // matched without regard to case); a path is taken as a DOS path. A module may export
 // DllMain: it is called with DLL_PROCESS_ATTACH on the first load of the module and
 // with DLL_PROCESS_DETACH when the last reference goes; a FALSE attach fails the load
-// (ERROR_DLL_INIT_FAILED) and unloads the module again.
+// (ERROR_DLL_INIT_FAILED), after a DLL_PROCESS_DETACH call as on Windows, and unloads
+// the module again. Loading the same file again (by any name) returns the same handle.
+// Modules still loaded when the process ends get no detach call. Thread-safe; DllMain
+// runs under the module lock, so it may load and free modules itself.
 
 #include <platform/WinTypes.h>
 

@@ -4,7 +4,9 @@
 // Key and value names keep their case and match without it; values keep their bytes
 // and type; enumeration follows creation order. A change committed by one process is
 // seen by the next read in every other process; unchanged values are served from an
-// in-process cache.
+// in-process cache. A store that cannot be used (not a database, damaged, unreadable)
+// makes the functions fail with ERROR_BADDB, ERROR_REGISTRY_CORRUPT, ERROR_CANTOPEN or
+// ERROR_CANTREAD; storeError() says why, and the file is never replaced.
 
 #include <platform/Result.h>
 #include <platform/Security.h>

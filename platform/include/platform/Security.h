@@ -2,6 +2,11 @@
 // Security identifiers, access-control lists and security descriptors in Win32's binary
 // layouts, the process token's user, and the functions the suite calls on them. The
 // current user's SID is derived from the login's uid: S-1-5-21-0-0-0-<uid + 1000>.
+//
+// Registry keys apply their DACL to the token's user SID and Everyone (S-1-1-0). The
+// suite never runs as Local System, so entries for S-1-5-18 grant it nothing, under root
+// too. The owner of a key (the current user unless set otherwise) always keeps
+// READ_CONTROL and WRITE_DAC, so a program can restore a DACL it narrowed.
 
 #include <platform/WinTypes.h>
 

@@ -50,6 +50,26 @@ constexpr int SW_RESTORE = 9;
 // Dialogs have this class name, as on Windows.
 inline constexpr const char* DIALOG_CLASS = "#32770";
 
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_DBLCLKS = 0x0008;
+constexpr WORD BN_CLICKED = 0;
+
+constexpr LONG ERROR_CANNOT_FIND_WND_CLASS = 1407;
+constexpr LONG ERROR_CLASS_HAS_WINDOWS = 1412;
+
+constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi)
+{
+    return static_cast<WPARAM>(MAKELONG(lo, hi));
+}
+
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
@@ -66,12 +86,34 @@ struct WNDCLASS {
     LPCSTR lpszClassName;
 };
 
+// What WM_CREATE carries in lParam (a pointer to it).
+struct CREATESTRUCT {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
+// Class names match without regard to case. The dialog class "#32770" is always there.
 ATOM RegisterClass(const WNDCLASS* windowClass) noexcept;
 BOOL UnregisterClass(LPCSTR className, HINSTANCE instance) noexcept;
-// A plain (non-Qt) window of a registered class, owned by the calling thread.
+// A plain (non-Qt) window of a registered class, owned by the calling thread, which must
+// run a Qt event loop to receive posted messages and timers. WS_CHILD makes a child
+// window; any other is top-level (FindWindow sees it). WM_CREATE is sent first (-1 from
+// the handler fails the creation).
 HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y,
                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                     LPVOID param) noexcept;
+// Sends WM_DESTROY and removes the window with its timers. Only its owning thread may
+// destroy it (else ERROR_ACCESS_DENIED), as on Windows.
 BOOL DestroyWindow(HWND window) noexcept;
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
@@ -93,8 +135,21 @@ BOOL IsWindowVisible(HWND window) noexcept;
 BOOL SetForegroundWindow(HWND window) noexcept;
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) noexcept;
 
-// WM_TIMER with the timer id to the window's handler, every period ms.
+// WM_TIMER with the timer id to the window's handler (or proc, when given), every period
+// ms (at least 10), on the window's owning thread. Without a window: a thread timer with
+// a fresh id that calls proc on the calling thread.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc) noexcept;
 BOOL KillTimer(HWND window, UINT_PTR id) noexcept;
-// Ends the calling thread's (outermost running) event loop with the code.
+// Ends the event loops running on the calling thread (on the main thread, the
+// application's, whose exec() returns the code; nested loops end too).
 void PostQuitMessage(int exitCode) noexcept;
+
+namespace platform {
+
+// How long a SendMessage to a window of another process waits for the answer before it
+// fails with ERROR_TIMEOUT: 5000 ms, or UMBRAVIA_SEND_TIMEOUT_MS. Sends within a process
+// wait without limit, as on Windows.
+DWORD sendTimeoutMs();
+void setSendTimeoutMs(DWORD milliseconds); // tests
+
+} // namespace platform
