@@ -1,0 +1,135 @@
+// The settings the proxy engine reads at each use: chain in use, the two filter
+// switches and the proxy port.
+
+#include "core/RuntimeSettings.h"
+
+#include "TestSupport.h"
+
+#include <common/Settings.h>
+#include <platform/MessageBox.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RuntimeSettingsTest : public testsupport::PrefixTest {
+protected:
+    platform::ScopedScriptedPresenter m_boxes;
+
+    static void setDword(const char* key, const char* name, DWORD value)
+    {
+        ASSERT_EQ(settings::Key::create(HKEY_LOCAL_MACHINE, key).writeDword(name, value),
+                  ERROR_SUCCESS);
+    }
+    static void setChain(DWORD connectChain, std::optional<DWORD> level)
+    {
+        setDword(settings::ChainKey, "CONNECTCHAIN", connectChain);
+        ASSERT_TRUE(settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey));
+        if (level) {
+            setDword(settings::MainKey, "ANONYMITYLEVEL", *level);
+        }
+    }
+};
+
+TEST_F(RuntimeSettingsTest, MissingChainKeyAnswersNoWithoutLookingAtTheLevel)
+{
+    // No main key at all: a look at the level would complain.
+    EXPECT_EQ(host::chainInUse(), 0);
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(RuntimeSettingsTest, MissingConnectChainValueAnswersNo)
+{
+    ASSERT_TRUE(settings::Key::create(HKEY_LOCAL_MACHINE, settings::ChainKey));
+    EXPECT_EQ(host::chainInUse(), 0);
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(RuntimeSettingsTest, LevelsTwoToFourForceTheChainOn)
+{
+    for (DWORD level : {2u, 3u, 4u}) {
+        setChain(0, level);
+        EXPECT_EQ(host::chainInUse(), 1) << "level " << level;
+    }
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(RuntimeSettingsTest, OtherLevelsLeaveTheConnectChainValueAsTheAnswer)
+{
+    for (DWORD level : {0u, 1u, 0xFFFFFFFFu, 5u}) {
+        setChain(0, level);
+        EXPECT_EQ(host::chainInUse(), 0) << "level " << level;
+        setChain(1, level);
+        EXPECT_EQ(host::chainInUse(), 1) << "level " << level;
+    }
+}
+
+TEST_F(RuntimeSettingsTest, UnreadableLevelShowsMessageAndAnswersMinusOne)
+{
+    setChain(0, std::nullopt);
+    EXPECT_EQ(host::chainInUse(), -1);
+    ASSERT_EQ(m_boxes->calls().size(), 1u);
+    EXPECT_EQ(m_boxes->calls()[0].text, "Inavlid registry data");
+    EXPECT_EQ(m_boxes->calls()[0].caption, "Umbravia");
+    EXPECT_EQ(m_boxes->calls()[0].icon(), MB_ICONERROR);
+}
+
+TEST_F(RuntimeSettingsTest, ChangeTakesEffectAtTheNextRead)
+{
+    setChain(0, 0);
+    EXPECT_EQ(host::chainInUse(), 0);
+    setDword(settings::ChainKey, "CONNECTCHAIN", 1);
+    EXPECT_EQ(host::chainInUse(), 1);
+}
+
+TEST_F(RuntimeSettingsTest, FilterSwitchesAreTheDefaultValuesOfReqAndRes)
+{
+    EXPECT_FALSE(host::requestFilteringOn());
+    EXPECT_FALSE(host::responseFilteringOn());
+    setDword(settings::RequestKey, nullptr, 7);
+    EXPECT_TRUE(host::requestFilteringOn());
+    EXPECT_FALSE(host::responseFilteringOn());
+    setDword(settings::ResponseKey, "", 1);
+    EXPECT_TRUE(host::responseFilteringOn());
+    setDword(settings::RequestKey, nullptr, 0);
+    EXPECT_FALSE(host::requestFilteringOn());
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(RuntimeSettingsTest, FilterSwitchOfTheWrongSizeReadsAsOff)
+{
+    settings::Key req = settings::Key::create(HKEY_LOCAL_MACHINE, settings::RequestKey);
+    ASSERT_EQ(req.writeString(nullptr, "a long string, not a DWORD"), ERROR_SUCCESS);
+    EXPECT_FALSE(host::requestFilteringOn());
+}
+
+TEST_F(RuntimeSettingsTest, ProxyPortIsReadFromTheMainKey)
+{
+    setDword(settings::MainKey, "PROXYPORT", 8123);
+    EXPECT_EQ(host::readProxyPort(), 8123);
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(RuntimeSettingsTest, UnreadableProxyPortShowsInvalidRegistryStatus)
+{
+    EXPECT_EQ(host::readProxyPort(), std::nullopt);
+    ASSERT_EQ(m_boxes->calls().size(), 1u);
+    EXPECT_EQ(m_boxes->calls()[0].text, "Inavlid registry status");
+    EXPECT_EQ(m_boxes->calls()[0].caption, "Umbravia");
+}
+
+using RuntimeSettingsDeathTest = RuntimeSettingsTest;
+
+TEST_F(RuntimeSettingsDeathTest, UnreadableProxyPortEndsTheProcessWithExitCodeZero)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            platform::setMessageBoxPresenter(std::make_shared<platform::HeadlessPresenter>());
+            host::readProxyPortOrExit();
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "MessageBox \\[Umbravia\\] Inavlid registry status");
+}
+
+} // namespace

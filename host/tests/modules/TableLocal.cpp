@@ -1,0 +1,4 @@
+// A Local module with only OnProgramExit.
+#include "TableModule.h"
+
+TABLE_MODULE_EXIT("Local")

@@ -1,0 +1,61 @@
+// The Internet Explorer settings module as far as the suite needs it: the common
+// exports, with RegisterDLL writing the pop-up killer and window-chrome values that the
+// browser helper object reads, every switch off.
+
+#include <common/PluginContract.h>
+#include <common/Settings.h>
+
+#include <string>
+
+namespace {
+
+// The three rule lists: a subkey each, its unnamed DWORD switches the rule.
+constexpr const char* SizeRuleKey = "KILLPOPUPSIZE";
+constexpr const char* UrlRuleKey = "KILLPOPUPURL";
+constexpr const char* TitleRuleKey = "KILLPOPUPTITLE";
+constexpr DWORD DefaultSizeThreshold = 25; // percent of the screen area
+
+constexpr const char* Switches[] = {"KILLALLPOPUPS", "IEWINDOWRESIZABLE", "SHOWADDRESSBAR",
+                                    "SHOWMENUBAR",   "SHOWSTATUSBAR",     "SHOWTOOLBAR"};
+
+bool writeRuleKey(const char* name, bool withThreshold)
+{
+    const std::string path = std::string(settings::IEExtKey) + "\\" + name;
+    settings::Key rule = settings::Key::create(HKEY_LOCAL_MACHINE, path.c_str());
+    if (!rule || rule.writeDword(nullptr, 0) != ERROR_SUCCESS) {
+        return false;
+    }
+    return !withThreshold ||
+           rule.writeDword("WINDOWSIZETHRESHOLD", DefaultSizeThreshold) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+UMBRAVIA_EXPORT int RegisterDLL(const char* modulePath) noexcept
+{
+    if (modulePath == nullptr) {
+        return 0;
+    }
+    settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::IEExtKey);
+    if (!key || key.writeString("PathName", modulePath) != ERROR_SUCCESS) {
+        return 0;
+    }
+    for (const char* name : Switches) {
+        if (key.writeDword(name, 0) != ERROR_SUCCESS) {
+            return 0;
+        }
+    }
+    // Rule lists that already hold entries keep them; only their switches are reset.
+    const bool ok = writeRuleKey(SizeRuleKey, true) && writeRuleKey(UrlRuleKey, false) &&
+                    writeRuleKey(TitleRuleKey, false);
+    return ok ? 1 : 0;
+}
+
+UMBRAVIA_EXPORT int UnRegisterDLL() noexcept
+{
+    return SHDeleteKey(HKEY_LOCAL_MACHINE, settings::IEExtKey) == ERROR_SUCCESS ? 1 : 0;
+}
+
+UMBRAVIA_EXPORT void SetMainWindow(HWND) noexcept {}
+
+UMBRAVIA_EXPORT void OnProgramExit() noexcept {}
