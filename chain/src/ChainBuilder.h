@@ -1,0 +1,52 @@
+#pragma once
+// One CreateChain: connects the first hop (the firewall proxy, or a public proxy drawn
+// from the list) and then opens a CONNECT tunnel to each further public proxy, so that
+// the returned socket reaches the last proxy of the chain.
+
+#include "ChainSettings.h"
+#include "HopSocket.h"
+
+#include <common/PluginContract.h>
+
+namespace chain {
+
+// Listfetch's two entry points.
+struct ProxySource {
+    GetProxyFn getProxy = nullptr;
+    GetProxyListCountFn getProxyListCount = nullptr;
+};
+
+class ChainBuilder {
+public:
+    // A refused hop (no "200" in its reply) makes the whole chain be built again on a
+    // fresh socket; at most this many builds are made in all.
+    static constexpr int MaxBuilds = 3;
+    // Pauses of the design: after every accepted tunnel, and between first-hop attempts.
+    static constexpr DWORD AcceptedHopPauseMs = 500;
+    static constexpr DWORD FirstHopRetryPauseMs = 1000;
+    // Sizes of the design: the host text buffer and the one receive of a hop's reply.
+    static constexpr int HostBufferSize = 512;
+    static constexpr int ReplyBufferSize = 4096;
+
+    ChainBuilder(const ChainSettings& settings, ProxySource source, bool singleHop);
+
+    // The connected socket, or INVALID_SOCKET.
+    SOCKET build();
+
+private:
+    enum class Outcome { Built, Refused, Failed };
+
+    Outcome buildOnce(HopSocket& socket);
+    bool connectFirewall(HopSocket& socket);
+    bool connectFirstPublic(HopSocket& socket);
+    Outcome openTunnel(HopSocket& socket);
+    void fetchProxy();
+
+    ChainSettings m_settings;
+    ProxySource m_source;
+    bool m_singleHop;
+    char m_host[HostBufferSize] = {};
+    int m_port = 80;
+};
+
+} // namespace chain
