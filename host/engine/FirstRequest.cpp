@@ -1,0 +1,135 @@
+#include "FirstRequest.h"
+
+#include "ProxyState.h"
+#include "RequestText.h"
+#include "core/ModuleTable.h"
+#include "core/RuntimeSettings.h"
+
+#include <platform/MessageBox.h>
+
+#include <cstring>
+
+namespace host {
+
+namespace {
+constexpr const char* ProgramTitle = "Umbravia";
+constexpr const char* FailedToConnect = "Failed to connect";
+constexpr int ResolveAttempts = 5;
+constexpr unsigned short OriginPort = 80;
+} // namespace
+
+std::optional<in_addr> resolveOrigin(const std::string& host)
+{
+    in_addr address{};
+    if (inet_pton(AF_INET, host.c_str(), &address) == 1) {
+        return address;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    for (int attempt = 0; attempt < ResolveAttempts; ++attempt) {
+        addrinfo* found = nullptr;
+        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
+            address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+            freeaddrinfo(found);
+            return address;
+        }
+    }
+    return std::nullopt;
+}
+
+SOCKET FirstRequest::run(bool& tunnel)
+{
+    std::optional<std::string> host = accumulate();
+    if (!host) {
+        return INVALID_SOCKET; // no destination: nothing connected, nothing reported
+    }
+    m_state.lastRequest.captureUserAgent(m_head.text());
+    m_state.lastRequest.setDestination(*host);
+    m_state.notifyNewRequest();
+
+    if (!request::isKnownBrowser(m_state.lastRequest.userAgent()) ||
+        request::isConnectRequest(m_head.text())) {
+        SOCKET hop = throughSingleHop();
+        tunnel = hop != INVALID_SOCKET;
+        return hop;
+    }
+    SOCKET server = connectDirect(*host);
+    if (server != INVALID_SOCKET) {
+        forwardDirect(server, *host);
+    }
+    return server;
+}
+
+std::optional<std::string> FirstRequest::accumulate()
+{
+    while (!m_head.full()) {
+        if (!m_state.serverRunning.load()) {
+            return std::nullopt;
+        }
+        if (m_head.receiveMore(m_client) <= 0) {
+            return std::nullopt;
+        }
+        if (auto host = request::extractHost(m_head.text())) {
+            return host;
+        }
+    }
+    return std::nullopt; // 16 KiB of head without a complete "Host:" line
+}
+
+SOCKET FirstRequest::throughSingleHop()
+{
+    SetVendorFn setVendor = m_state.setVendor.load();
+    CreateChainFn createChain = m_state.modules.createChain;
+    if (setVendor != nullptr) {
+        setVendor(1);
+    }
+    SOCKET hop = createChain != nullptr ? createChain() : INVALID_SOCKET;
+    // Single-hop mode ends with this call even when it failed, or the next chained
+    // connection would leave through one hop only.
+    if (setVendor != nullptr) {
+        setVendor(0);
+    }
+    if (hop == INVALID_SOCKET) {
+        MessageBox(0, FailedToConnect, ProgramTitle, MB_OK);
+        return INVALID_SOCKET;
+    }
+    m_head.sendTo(hop);
+    return hop;
+}
+
+SOCKET FirstRequest::connectDirect(const std::string& host)
+{
+    std::optional<in_addr> address = resolveOrigin(host);
+    if (!address) {
+        return INVALID_SOCKET;
+    }
+    SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (server == INVALID_SOCKET) {
+        return INVALID_SOCKET;
+    }
+    sockaddr_in origin{};
+    origin.sin_family = AF_INET;
+    origin.sin_addr = *address;
+    origin.sin_port = htons(OriginPort); // whatever port the host text names
+    if (connect(server, reinterpret_cast<sockaddr*>(&origin), sizeof origin) != 0) {
+        closesocket(server);
+        return INVALID_SOCKET;
+    }
+    return server;
+}
+
+void FirstRequest::forwardDirect(SOCKET server, const std::string& host)
+{
+    if (m_head.length() <= 0) {
+        return;
+    }
+    if (m_state.modules.filterRequest != nullptr &&
+        (requestFilteringOn() || responseFilteringOn())) {
+        m_head.filterRequest(m_state.modules, m_state.lastRequest.localAddress());
+    }
+    m_head.rewriteToOriginForm(host);
+    m_head.sendTo(server);
+}
+
+} // namespace host

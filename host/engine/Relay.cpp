@@ -1,0 +1,64 @@
+#include "Relay.h"
+
+#include "Connection.h"
+#include "ProxyState.h"
+#include "RequestText.h"
+#include "core/ModuleTable.h"
+#include "core/RuntimeSettings.h"
+
+namespace host {
+
+Relay::Relay(ProxyState& state, std::shared_ptr<Connection> connection, Direction direction,
+             bool tunnel)
+    : m_state(state), m_connection(std::move(connection)), m_direction(direction), m_tunnel(tunnel)
+{
+    SOCKET client = m_connection->client();
+    SOCKET server = m_connection->server();
+    m_source = direction == ClientToServer ? client : server;
+    m_destination = direction == ClientToServer ? server : client;
+}
+
+void Relay::run()
+{
+    while (m_state.serverRunning.load()) {
+        if (m_chunk.receive(m_source) <= 0 || !m_state.serverRunning.load()) {
+            break;
+        }
+        if (m_direction == ClientToServer) {
+            processRequestChunk();
+        } else {
+            processResponseChunk();
+        }
+        m_chunk.sendTo(m_destination); // a send error shows at the next receive
+    }
+    m_connection->shutDown();
+}
+
+void Relay::processRequestChunk()
+{
+    const bool chained = chainInUse() != 0; // -1 (unreadable level) counts as yes
+    const bool firewall = m_state.firewall.enabled.load();
+    if (chained || firewall || !m_tunnel) {
+        m_state.lastRequest.captureRequest(m_chunk.text());
+        m_state.notifyNewRequest();
+    }
+    if (m_state.modules.filterRequest != nullptr &&
+        (requestFilteringOn() || (!m_tunnel && responseFilteringOn()))) {
+        m_chunk.filterRequest(m_state.modules, m_state.lastRequest.localAddress());
+    }
+    m_state.notifyActivity();
+    if (!chained && !m_tunnel && !firewall) {
+        if (auto host = request::extractHost(m_chunk.text())) {
+            m_chunk.rewriteToOriginForm(*host);
+        }
+    }
+}
+
+void Relay::processResponseChunk()
+{
+    if (m_state.modules.filterResponse != nullptr && !m_tunnel && responseFilteringOn()) {
+        m_chunk.filterResponse(m_state.modules);
+    }
+}
+
+} // namespace host

@@ -1,0 +1,39 @@
+#pragma once
+// A relay record: one direction of a client connection (0 client to server, 1 server to
+// client), with its 16 KiB chunk buffer and the connection's tunnel flag. Owned by the
+// relay thread that runs it.
+
+#include "ChunkBuffer.h"
+
+#include <memory>
+
+namespace host {
+
+class Connection;
+struct ProxyState;
+
+class Relay {
+public:
+    enum Direction { ClientToServer = 0, ServerToClient = 1 };
+
+    Relay(ProxyState& state, std::shared_ptr<Connection> connection, Direction direction,
+          bool tunnel);
+
+    // Copies chunks until either side closes or fails or the server stops, then shuts
+    // the connection down unless the other relay already has.
+    void run();
+
+private:
+    void processRequestChunk();
+    void processResponseChunk();
+
+    ProxyState& m_state;
+    std::shared_ptr<Connection> m_connection;
+    SOCKET m_source;
+    SOCKET m_destination;
+    Direction m_direction;
+    bool m_tunnel;
+    ChunkBuffer m_chunk;
+};
+
+} // namespace host

@@ -1,0 +1,108 @@
+#include "RequestText.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace host::request {
+
+namespace {
+
+// Blanks, tabs and control bytes, and (as signed chars) every byte from 128 up.
+bool isSpaceLike(char c)
+{
+    return static_cast<signed char>(c) <= 32;
+}
+
+std::string lowercased(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return out;
+}
+
+constexpr std::array<std::string_view, 3> KnownBrowsers = {"msie", "netscape", "opera"};
+
+} // namespace
+
+std::optional<std::string> extractHost(std::string_view text)
+{
+    constexpr std::string_view Marker = "Host:";
+    std::size_t start = text.find(Marker);
+    if (start == std::string_view::npos) {
+        return std::nullopt;
+    }
+    start += Marker.size();
+    while (start < text.size() && isSpaceLike(text[start])) {
+        ++start;
+    }
+    std::size_t lineFeed = text.find('\n', start);
+    if (lineFeed == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::size_t end = lineFeed; // one past the last byte kept
+    while (end > start && isSpaceLike(text[end - 1])) {
+        --end;
+    }
+    return std::string(text.substr(start, end - start));
+}
+
+std::optional<std::string> captureValue(std::string_view text, std::string_view name,
+                                        std::size_t skip)
+{
+    std::string lower = lowercased(text);
+    std::size_t match = lower.find(name);
+    if (match == std::string::npos) {
+        return std::nullopt;
+    }
+    std::size_t start = match + skip;
+    if (start > lower.size()) {
+        return std::nullopt;
+    }
+    std::size_t lineFeed = lower.find('\n', start);
+    if (lineFeed == std::string::npos) {
+        return std::nullopt;
+    }
+    return lower.substr(start, lineFeed - start);
+}
+
+std::optional<std::string> captureUserAgent(std::string_view text)
+{
+    return captureValue(text, "user-agent", 11);
+}
+
+std::optional<std::string> captureDestination(std::string_view text)
+{
+    return captureValue(text, "host", 5);
+}
+
+bool isKnownBrowser(std::string_view lowerUserAgent)
+{
+    return std::any_of(KnownBrowsers.begin(), KnownBrowsers.end(), [&](std::string_view name) {
+        return lowerUserAgent.find(name) != std::string_view::npos;
+    });
+}
+
+bool isConnectRequest(std::string_view text)
+{
+    return lowercased(text).find("connect ") != std::string::npos;
+}
+
+std::size_t rewriteToOriginForm(char* data, std::size_t length, std::string_view host)
+{
+    std::string absolute = "http://" + std::string(host);
+    std::string_view text(data, length);
+    std::size_t at = text.find(absolute);
+    if (at == std::string_view::npos) {
+        return length;
+    }
+    std::size_t tail = at + absolute.size();
+    std::memmove(data + at, data + tail, length - tail);
+    std::size_t newLength = length - absolute.size();
+    data[newLength] = '\0';
+    return newLength;
+}
+
+} // namespace host::request

@@ -1,0 +1,283 @@
+// Where the bytes of a client connection go: direct to the origin on port 80 in origin
+// form, through one upstream hop as a tunnel, or through the chain; and what the request
+// and response filters do to them on the way.
+
+#include "EngineFixture.h"
+
+#include <thread>
+
+using namespace enginetest;
+using testsupport::OriginServer;
+
+namespace {
+constexpr const char* Caption = "Umbravia";
+} // namespace
+
+TEST_F(EngineTest, BrowserRequestGoesToOriginInOriginForm)
+{
+    OriginServer origin;
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/index.html")));
+    EXPECT_EQ(client.responseBody(), "target=/index.html");
+    EXPECT_EQ(origin.received(), originRequest(origin.address(), "/index.html"));
+    EXPECT_EQ(chainCalls(), "");
+    EXPECT_EQ(m_state->lastRequest.texts().destination, origin.address());
+    EXPECT_EQ(m_state->lastRequest.texts().userAgent,
+              " mozilla/4.0 (compatible; msie 6.0; windows nt 5.1)\r");
+}
+
+TEST_F(EngineTest, HeadSplitAcrossReceivesIsGatheredUntilTheHostLine)
+{
+    OriginServer origin;
+    ASSERT_TRUE(start());
+    const std::string request = proxyRequest(origin.address(), "/split");
+    const std::size_t hostLine = request.find("Host:");
+    Client client(m_port);
+    ASSERT_TRUE(client.send(request.substr(0, hostLine + 3)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(client.send(request.substr(hostLine + 3, 6)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(origin.connectionCount(), 0u); // no complete Host line yet
+    ASSERT_TRUE(client.send(request.substr(hostLine + 9)));
+    EXPECT_EQ(client.responseBody(), "target=/split");
+    EXPECT_EQ(origin.received(), originRequest(origin.address(), "/split"));
+}
+
+TEST_F(EngineTest, KeptAliveRequestsGoToTheFirstServerEachRewritten)
+{
+    OriginServer first;
+    OriginServer second;
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest(first.address(), "/one")));
+    EXPECT_EQ(client.responseBody(), "target=/one");
+    ASSERT_TRUE(client.send(proxyRequest(second.address(), "/two")));
+    EXPECT_EQ(client.responseBody(), "target=/two");
+    EXPECT_EQ(first.received(),
+              originRequest(first.address(), "/one") + originRequest(second.address(), "/two"));
+    EXPECT_EQ(first.connectionCount(), 1u);
+    EXPECT_EQ(second.connectionCount(), 0u);
+}
+
+TEST_F(EngineTest, HostWithPortCannotBeResolvedAndClosesSilently)
+{
+    OriginServer origin;
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest(origin.address() + ":8080", "/")));
+    EXPECT_TRUE(client.closedByPeer());
+    EXPECT_EQ(origin.connectionCount(), 0u);
+    EXPECT_TRUE(m_boxes->texts().empty());
+}
+
+TEST_F(EngineTest, ClientClosingBeforeTheHostLineConnectsNowhere)
+{
+    OriginServer origin;
+    ASSERT_TRUE(start());
+    {
+        Client client(m_port);
+        ASSERT_TRUE(client.send("GET http://" + origin.address() +
+                                "/ HTTP/1.1\r\nUser-Agent: "
+                                "MSIE\r\nHost: " +
+                                origin.address()));
+    }
+    ASSERT_TRUE(connectionsEnded());
+    EXPECT_EQ(origin.connectionCount(), 0u);
+    EXPECT_EQ(chainCalls(), "");
+    EXPECT_EQ(m_state->lastRequest.texts().destination, ""); // no activity entry
+}
+
+TEST_F(EngineTest, HeadFillingTheBufferWithoutHostLineIsRefused)
+{
+    OriginServer origin;
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    std::string head = "GET http://" + origin.address() + "/ HTTP/1.1\r\nUser-Agent: MSIE\r\n" +
+                       "X-Long: " + std::string(20000, 'x') + "\r\nHost: " + origin.address() +
+                       "\r\n\r\n";
+    client.send(head); // the proxy may close before it has read everything
+    EXPECT_TRUE(client.closedByPeer());
+    ASSERT_TRUE(connectionsEnded());
+    EXPECT_EQ(origin.connectionCount(), 0u);
+    EXPECT_EQ(chainCalls(), "");
+}
+
+TEST_F(EngineTest, NonBrowserGoesUnchangedThroughOneHopAsATunnel)
+{
+    OriginServer upstream(OriginServer::Mode::Echo, "127.0.0.1", testsupport::freePort());
+    useFilters(false, true);
+    ASSERT_TRUE(start());
+    setUpstream(upstream.address(), upstream.port());
+    Client client(m_port);
+    const std::string request = proxyRequest("example.com", "/x", "curl/7.88.1");
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.receive(request.size()), request); // no rewrite, no response filter
+    const std::string more = "secret Host: example.com\r\nhttp://example.com/y\r\n";
+    ASSERT_TRUE(client.send(more));
+    EXPECT_EQ(client.receive(more.size()), more);
+    EXPECT_EQ(upstream.received(), request + more);
+    EXPECT_EQ(chainCalls(), "V1,C,V0");
+    EXPECT_EQ(filterResponses(), 0);
+}
+
+TEST_F(EngineTest, ConnectFromABrowserBecomesATunnel)
+{
+    OriginServer upstream(OriginServer::Mode::Echo, "127.0.0.1", testsupport::freePort());
+    ASSERT_TRUE(start());
+    setUpstream(upstream.address(), upstream.port());
+    Client client(m_port);
+    const std::string request = "CONNECT example.com:443 HTTP/1.1\r\nHost: example.com:443\r\n"
+                                "User-Agent: " +
+                                std::string(InternetExplorer) + "\r\n\r\n";
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.receive(request.size()), request);
+    const std::string tls(3000, '\x16');
+    ASSERT_TRUE(client.send(tls));
+    EXPECT_EQ(client.receive(tls.size()), tls);
+    EXPECT_EQ(chainCalls(), "V1,C,V0");
+}
+
+TEST_F(EngineTest, FailedSingleHopShowsFailedToConnectAndLeavesSingleHopMode)
+{
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest("example.com", "/", "Wget/1.21")));
+    EXPECT_TRUE(client.closedByPeer());
+    ASSERT_TRUE(testsupport::waitFor([&] { return !m_boxes->calls().empty(); }));
+    auto box = m_boxes->calls().front();
+    EXPECT_EQ(box.text, "Failed to connect");
+    EXPECT_EQ(box.caption, Caption);
+    EXPECT_EQ(box.buttons(), MB_OK);
+    EXPECT_EQ(chainCalls(), "V1,C,V0");
+}
+
+TEST_F(EngineTest, ChainInUseSendsEverythingUnchangedThroughCreateChain)
+{
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::ChainKey).writeDword("CONNECTCHAIN", 0);
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("ANONYMITYLEVEL", 3);
+    OriginServer upstream(OriginServer::Mode::Http, "127.0.0.1", testsupport::freePort());
+    ASSERT_TRUE(start());
+    setUpstream(upstream.address(), upstream.port());
+    Client client(m_port);
+    const std::string request = proxyRequest("example.com", "/chained");
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.responseBody(), "target=http://example.com/chained");
+    EXPECT_EQ(upstream.received(), request);
+    EXPECT_EQ(chainCalls(), "C");
+    EXPECT_EQ(m_state->lastRequest.texts().destination, " example.com\r");
+}
+
+TEST_F(EngineTest, FirewallProxyFailureIsReported)
+{
+    ASSERT_TRUE(start());
+    m_state->firewall.enabled = true;
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest("example.com", "/")));
+    EXPECT_TRUE(client.closedByPeer());
+    ASSERT_TRUE(testsupport::waitFor([&] { return !m_boxes->calls().empty(); }));
+    EXPECT_EQ(m_boxes->texts(),
+              std::vector<std::string>{"There are problems with your Firewall Settings"});
+    EXPECT_EQ(m_boxes->calls().front().caption, Caption);
+    EXPECT_EQ(chainCalls(), "C");
+}
+
+TEST_F(EngineTest, FirewallProxyGetsTheRequestUnchanged)
+{
+    OriginServer upstream(OriginServer::Mode::Http, "127.0.0.1", testsupport::freePort());
+    ASSERT_TRUE(start());
+    setUpstream(upstream.address(), upstream.port());
+    m_state->firewall.enabled = true;
+    Client client(m_port);
+    const std::string request = proxyRequest("example.com", "/fw");
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.responseBody(), "target=http://example.com/fw");
+    EXPECT_EQ(upstream.received(), request);
+}
+
+TEST_F(EngineTest, FiltersEditRequestsAndResponsesOfEveryChunk)
+{
+    OriginServer origin;
+    origin.setBody([](const std::string& target) { return "secret of " + target; });
+    useFilters(true, true);
+    ASSERT_TRUE(start());
+    setFilterMode(Mark);
+    Client client(m_port);
+    ASSERT_TRUE(
+        client.send(proxyRequest(origin.address(), "/a", InternetExplorer, "X-Filter-Me: 1\r\n")));
+    EXPECT_EQ(client.responseBody(), "XXXXXX of /a");
+    ASSERT_TRUE(
+        client.send(proxyRequest(origin.address(), "/b", InternetExplorer, "X-Filter-Me: 2\r\n")));
+    EXPECT_EQ(client.responseBody(), "XXXXXX of /b");
+    EXPECT_EQ(origin.received(),
+              originRequest(origin.address(), "/a", InternetExplorer, "X-Filtered!: 1\r\n") +
+                  originRequest(origin.address(), "/b", InternetExplorer, "X-Filtered!: 2\r\n"));
+    EXPECT_EQ(filterRequests(), 2);
+    EXPECT_EQ(outstandingFilterBuffers(), 0);
+    EXPECT_EQ(filterLocalAddress(), "127.0.0.1"); // known from the first outgoing socket on
+}
+
+TEST_F(EngineTest, FilteringOffLeavesBytesAlone)
+{
+    OriginServer origin;
+    origin.setBody([](const std::string&) { return std::string("secret"); });
+    useFilters(false, false);
+    ASSERT_TRUE(start());
+    setFilterMode(Mark);
+    Client client(m_port);
+    ASSERT_TRUE(
+        client.send(proxyRequest(origin.address(), "/", InternetExplorer, "X-Filter-Me: 1\r\n")));
+    EXPECT_EQ(client.responseBody(), "secret");
+    EXPECT_EQ(filterRequests(), 0);
+    EXPECT_EQ(filterResponses(), 0);
+}
+
+TEST_F(EngineTest, FilteredRequestLongerThanAChunkIsSentWhole)
+{
+    OriginServer origin;
+    useFilters(true, false);
+    ASSERT_TRUE(start());
+    setFilterMode(Long, 20000);
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/long")));
+    EXPECT_EQ(client.responseBody(), "target=/long");
+    ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/again")));
+    EXPECT_EQ(client.responseBody(), "target=/again");
+    const std::size_t absolutePart = std::string("http://").size() + origin.address().size();
+    auto sent = origin.connections();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].size(), 2 * (20000 - absolutePart));
+    EXPECT_EQ(outstandingFilterBuffers(), 0);
+}
+
+TEST_F(EngineTest, NullFilterResultSendsTheBytesAsTheFilterLeftThem)
+{
+    OriginServer origin(OriginServer::Mode::Record);
+    useFilters(true, false);
+    ASSERT_TRUE(start());
+    setFilterMode(Null);
+    Client client(m_port);
+    const std::string request = proxyRequest(origin.address(), "/blocked");
+    ASSERT_TRUE(client.send(request));
+    ASSERT_TRUE(origin.waitForBytes(request.size()));
+    EXPECT_EQ(origin.received(), std::string(request.size(), ' '));
+}
+
+TEST_F(EngineTest, ZeroLengthFilterResultKeepsTheRequestAndFreesTheBuffer)
+{
+    OriginServer origin;
+    useFilters(true, false);
+    ASSERT_TRUE(start());
+    setFilterMode(ZeroLength);
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/z")));
+    EXPECT_EQ(client.responseBody(), "target=/z");
+    EXPECT_EQ(origin.received(), originRequest(origin.address(), "/z"));
+    EXPECT_EQ(outstandingFilterBuffers(), 0);
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
