@@ -1,0 +1,407 @@
+#include "LocalSettingsPage.h"
+
+#include "CustomDirectoryDialog.h"
+#include "LocalSettings.h"
+#include "ProgressWindow.h"
+#include "TraceCleaner.h"
+
+#include <common/HostMessages.h>
+#include <common/Settings.h>
+#include <platform/Environment.h>
+#include <platform/MessageBox.h>
+#include <platform/Modules.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPalette>
+#include <QPushButton>
+
+#include <strings.h>
+
+namespace local {
+
+namespace {
+
+struct BoxRow {
+    UINT id;
+    const char* text;
+    const char* value; // null: the CUSTOMDIRS switch
+    int kind;          // trace kind, 0 for CLEARATEXIT
+    int x;             // position in dialog units
+    int y;
+};
+
+// The page's check boxes with their settings, as laid out on the page.
+constexpr BoxRow Boxes[] = {
+    {1003, "Empty Recylce Bin.", "RECYCLEBIN", 8, 16, 26},
+    {1004, "Clear Run History.", "RUNHISTORY", 9, 16, 38},
+    {1005, "Clear Documents History.", "DOCHISTORY", 10, 16, 50},
+    {1006, "Clear Last Logon User List", "LASTLOGONUSER", 11, 16, 62},
+    {1007, "Clear Find-Files History.", "FINDFILES", 12, 16, 74},
+    {1008, "Clear Find Computer History.", "FINDCOMPUTER", 13, 16, 86},
+    {1009, "ClearNetwork Connections History.", "NETCON", 14, 16, 98},
+    {1010, "Clear Telnet History.", "TELENT", 15, 16, 110},
+    {1017, "Clear Internet History.", "INTERNETURLHISTORY", 16, 172, 26},
+    {1018, "Clear Temprory System Files.", "TEMPSYSTEMFILES", 7, 172, 38},
+    {1019, "Clear Temprory Internet Files.", "TEMPINTERNETFILES", 1, 172, 50},
+    {1020, "Clear AutoComplete Forms.", "AUTOFORMS", 4, 172, 62},
+    {1021, "Clear AutoComplete Passwords.", "AUTOPASS", 5, 172, 74},
+    {1022, "Clear Internet Explorer Favorites.", "FAVORITES", 6, 172, 86},
+    {1023, "Clear Cookies.", "INTERNETCOOKIES", 2, 172, 98},
+    {1024, "Clear Typed URL History.", "TYPEDURLHISTORY", 3, 172, 110},
+    {1026, "Clear Selected Items Each Time at Program Exit.", "CLEARATEXIT", 0, 16, 196},
+    {1011, "Custom Directories.", nullptr, 17, 16, 137},
+};
+
+struct ButtonRow {
+    UINT id;
+    const char* text;
+    int x, y, width;
+};
+
+constexpr ButtonRow Buttons[] = {
+    {1014, "Add", 262, 136, 56},
+    {1015, "Edit", 262, 152, 56},
+    {1016, "Remove", 262, 168, 56},
+    {1013, "Clear Now", 196, 193, 50},
+    {1025, "Organize IE Favorites", 250, 193, 72},
+};
+
+struct GroupRow {
+    const char* text;
+    int x, y, width, height;
+};
+
+constexpr GroupRow Groups[] = {
+    {"Local Settings", 4, 2, 324, 210},
+    {"Clean-up Settings", 10, 14, 154, 110},
+    {"Internet Explorer Settings", 166, 14, 156, 110},
+    {"Clean Custom Directories", 10, 126, 312, 62},
+};
+
+constexpr const char* PageFont = "MS Sans Serif";
+constexpr int PageFontPoints = 8;
+constexpr int PageWidth = 332;
+constexpr int PageHeight = 216;
+
+constexpr const char* FavoritesLibrary = "shdocvw.dll";
+constexpr const char* OrganizeFavoritesExport = "DoOrganizeFavDlg";
+using DoOrganizeFavDlgFn = BOOL (*)(HWND, LPSTR);
+
+QRect dialogUnits(int x, int y, int width, int height)
+{
+    return QRect(x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8);
+}
+
+const BoxRow* boxByValue(const char* value)
+{
+    for (const BoxRow& row : Boxes) {
+        if (row.value != nullptr && ::strcasecmp(row.value, value) == 0) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+LocalSettingsPage::LocalSettingsPage(QWidget* parent) : QWidget(parent)
+{
+    attachWidget(this);
+    setWindowTitle(Caption);
+    buildControls();
+    load();
+}
+
+void LocalSettingsPage::buildControls()
+{
+    setFont(QFont(PageFont, PageFontPoints));
+    setFixedSize(dialogUnits(0, 0, PageWidth, PageHeight).size());
+    // A white page: its own background, and white behind every control's text.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Button, Qt::white);
+    white.setColor(QPalette::Base, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    for (const GroupRow& row : Groups) {
+        auto* group = new QGroupBox(row.text, this);
+        group->setGeometry(dialogUnits(row.x, row.y, row.width, row.height));
+        group->lower();
+    }
+    for (const BoxRow& row : Boxes) {
+        auto* box = new QCheckBox(row.text, this);
+        box->setObjectName(QString::number(row.id));
+        box->setGeometry(dialogUnits(row.x, row.y, row.id == ClearAtExitBox ? 176 : 146, 10));
+        m_boxes[row.id] = box;
+        m_members[row.id] = 0;
+        bindCommand(box, row.id);
+    }
+    for (const ButtonRow& row : Buttons) {
+        auto* button = new QPushButton(row.text, this);
+        button->setObjectName(QString::number(row.id));
+        button->setGeometry(dialogUnits(row.x, row.y, row.width, 14));
+        m_buttons[row.id] = button;
+        bindCommand(button, row.id);
+    }
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QString::number(FolderList));
+    m_list->setGeometry(dialogUnits(16, 149, 240, 34));
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] {
+        ::SendMessage(hwnd(), WM_COMMAND, MAKEWPARAM(FolderList, ListDoubleClick), 0);
+    });
+}
+
+LRESULT LocalSettingsPage::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND) {
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    }
+    if (message == msg::PageAction) {
+        clearNow();
+        return 0;
+    }
+    return Window::windowProc(message, wParam, lParam);
+}
+
+void LocalSettingsPage::onCommand(UINT id, WORD code)
+{
+    switch (id) {
+    case IDOK:
+        return save();
+    case IDCANCEL:
+        return; // the page stays as it is
+    case CustomDirsBox:
+        return onCustomDirsClicked();
+    case AddButton:
+        return onAdd();
+    case EditButton:
+        return onEdit();
+    case RemoveButton:
+        return onRemove();
+    case ClearNowButton:
+        return clearNow();
+    case OrganizeFavoritesButton:
+        return organizeFavorites();
+    case FolderList:
+        if (code == ListDoubleClick) {
+            onEdit();
+            notifyHost();
+        }
+        return;
+    default:
+        if (m_boxes.count(id) != 0) {
+            notifyHost();
+        }
+        return;
+    }
+}
+
+void LocalSettingsPage::load()
+{
+    m_list->clear();
+    for (auto& [id, value] : m_members) {
+        value = 0;
+    }
+    settings::Key key = settings::Key::open(HKEY_LOCAL_MACHINE, ModuleKey, KEY_ALL_ACCESS);
+    if (!key) {
+        showRegistryError(hwnd());
+        membersToControls();
+        return;
+    }
+    for (const BoxRow& row : Boxes) {
+        if (row.value != nullptr) {
+            m_members[row.id] = static_cast<int>(readSwitch(key.get(), row.value));
+        }
+    }
+    settings::Key customDirs = settings::Key::open(key.get(), CustomDirsSubkey, KEY_ALL_ACCESS);
+    std::vector<std::string> folders;
+    LONG rc = ERROR_INVALID_HANDLE;
+    if (customDirs) {
+        m_members[CustomDirsBox] = static_cast<int>(readSwitch(customDirs.get(), nullptr));
+        rc = enumerateCustomFolders(customDirs.get(), folders);
+    }
+    for (const std::string& folder : folders) {
+        if (!listHolds(folder)) {
+            addSorted(folder);
+        }
+    }
+    if (rc != ERROR_NO_MORE_ITEMS) {
+        showRegistryError(hwnd());
+        return;
+    }
+    membersToControls();
+    enableFolderControls();
+}
+
+void LocalSettingsPage::save()
+{
+    controlsToMembers();
+    settings::Key key = settings::Key::open(HKEY_LOCAL_MACHINE, ModuleKey, KEY_ALL_ACCESS);
+    if (!key) {
+        showRegistryError(hwnd());
+        return;
+    }
+    for (const char* value : SwitchWriteOrder) {
+        key.writeDword(value, static_cast<DWORD>(m_members[boxByValue(value)->id]));
+    }
+    SHDeleteKey(key.get(), CustomDirsSubkey);
+    settings::Key customDirs = settings::Key::create(key.get(), CustomDirsSubkey);
+    const LONG rc = customDirs.writeDword(nullptr, static_cast<DWORD>(m_members[CustomDirsBox]));
+    const std::vector<std::string> entries = folders();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        customDirs.writeString(std::to_string(i).c_str(), entries[i]);
+    }
+    if (rc != ERROR_SUCCESS) {
+        showRegistryError(hwnd());
+    }
+}
+
+void LocalSettingsPage::clearNow()
+{
+    save();
+    CleanRequest request;
+    for (const BoxRow& row : Boxes) {
+        if (row.kind >= 1 && row.kind <= 16) {
+            request.kinds[row.kind - 1] = m_members[row.id] != 0;
+        }
+    }
+    ProgressWindow progress(this);
+    TraceCleaner(progress, m_notifier).run(request);
+}
+
+void LocalSettingsPage::onCustomDirsClicked()
+{
+    controlsToMembers();
+    enableFolderControls();
+    notifyHost();
+}
+
+void LocalSettingsPage::onAdd()
+{
+    const std::optional<std::string> text = CustomDirectoryDialog::ask(this, "");
+    if (!text || listHolds(*text)) {
+        return;
+    }
+    notifyHost();
+    addSorted(*text);
+}
+
+void LocalSettingsPage::onEdit()
+{
+    const int row = m_list->currentRow();
+    if (row < 0 || m_list->currentItem() == nullptr || !m_list->currentItem()->isSelected()) {
+        return;
+    }
+    const std::optional<std::string> text =
+        CustomDirectoryDialog::ask(this, m_list->item(row)->text().toStdString());
+    if (!text) {
+        return;
+    }
+    // No duplicate check here, and the new text keeps the old entry's place.
+    delete m_list->takeItem(row);
+    m_list->insertItem(row, QString::fromStdString(*text));
+    m_list->setCurrentRow(row);
+    notifyHost();
+}
+
+void LocalSettingsPage::onRemove()
+{
+    const int row = m_list->currentRow();
+    if (row < 0 || m_list->currentItem() == nullptr || !m_list->currentItem()->isSelected()) {
+        return;
+    }
+    delete m_list->takeItem(row);
+    notifyHost();
+}
+
+void LocalSettingsPage::organizeFavorites()
+{
+    HMODULE library = LoadLibrary(FavoritesLibrary);
+    if (library == nullptr) {
+        return;
+    }
+    if (auto organize = platform::proc<DoOrganizeFavDlgFn>(library, OrganizeFavoritesExport)) {
+        char favorites[MAX_PATH] = {};
+        if (SHGetSpecialFolderPath(hwnd(), favorites, CSIDL_FAVORITES, TRUE)) {
+            organize(hwnd(), favorites);
+        }
+    }
+    FreeLibrary(library);
+}
+
+void LocalSettingsPage::controlsToMembers()
+{
+    for (auto& [id, box] : m_boxes) {
+        m_members[id] = box->isChecked() ? 1 : 0;
+    }
+}
+
+void LocalSettingsPage::membersToControls()
+{
+    for (auto& [id, box] : m_boxes) {
+        box->setChecked(m_members[id] != 0);
+    }
+}
+
+void LocalSettingsPage::enableFolderControls()
+{
+    const bool on = m_members[CustomDirsBox] != 0;
+    m_list->setEnabled(on);
+    for (UINT id : {AddButton, EditButton, RemoveButton}) {
+        m_buttons[id]->setEnabled(on);
+    }
+}
+
+bool LocalSettingsPage::listHolds(const std::string& text) const
+{
+    const QString wanted = QString::fromStdString(text);
+    for (int i = 0; i < m_list->count(); ++i) {
+        if (m_list->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void LocalSettingsPage::addSorted(const std::string& text)
+{
+    // A sorted list box: the new entry goes before the first that sorts after it.
+    const QString entry = QString::fromStdString(text);
+    int row = 0;
+    while (row < m_list->count() &&
+           m_list->item(row)->text().compare(entry, Qt::CaseInsensitive) <= 0) {
+        ++row;
+    }
+    m_list->insertItem(row, entry);
+}
+
+std::vector<std::string> LocalSettingsPage::folders() const
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < m_list->count(); ++i) {
+        out.push_back(m_list->item(i)->text().toStdString());
+    }
+    return out;
+}
+
+QCheckBox* LocalSettingsPage::checkBox(UINT id) const
+{
+    auto it = m_boxes.find(id);
+    return it != m_boxes.end() ? it->second : nullptr;
+}
+
+QPushButton* LocalSettingsPage::button(UINT id) const
+{
+    auto it = m_buttons.find(id);
+    return it != m_buttons.end() ? it->second : nullptr;
+}
+
+void LocalSettingsPage::notifyHost()
+{
+    m_notifier.notify();
+}
+
+} // namespace local
