@@ -1,0 +1,240 @@
+#include "ActivityPage.h"
+
+#include "BitmapButton.h"
+#include "Resources.h"
+
+#include <platform/Files.h>
+#include <platform/MessageBox.h>
+
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <array>
+#include <cstdio>
+
+namespace host::ui {
+
+namespace {
+
+constexpr const char* AppCaption = "Umbravia";
+constexpr const char* FullListQuestion = "Activity list has 1000 items or more, clear it now";
+constexpr const char* ClearQuestion = "Are you sure you want to clear the activity log list";
+constexpr const char* ExportFailed = "The activity log could not be written to ";
+constexpr const char* GroupTitle = "Programs Currently using Umbravia";
+constexpr const char* LogFilter = "Log Files (*.log)";
+constexpr int FullListStep = 1000;
+
+// Images of the list in image-list order; the entry's program type is the index.
+constexpr std::array<int, 8> ProgramImages{220, 223, 224, 222, 226, 221, 225, 219};
+
+// Request numbers are compared as numbers, so that 10000 still lands above 9999.
+class ActivityItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+        if (column != 0) {
+            return QTreeWidgetItem::operator<(other);
+        }
+        return text(0).toLongLong() < other.text(0).toLongLong();
+    }
+};
+
+ActivityPage::SaveFileChooser& saveFileChooser()
+{
+    static ActivityPage::SaveFileChooser chooser;
+    return chooser;
+}
+
+std::optional<platform::DosPath> askWithQtDialog(QWidget* owner)
+{
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("log");
+    dialog.setNameFilter(LogFilter);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return platform::toDosPath(dialog.selectedFiles().first().toStdString());
+}
+
+QString fromText(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+void ActivityPage::setSaveFileChooser(SaveFileChooser chooser)
+{
+    saveFileChooser() = std::move(chooser);
+}
+
+ActivityPage::ActivityPage(QWidget* parent) : QWidget(parent)
+{
+    setObjectName("ActivityPage");
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Base, Qt::white);
+    setPalette(white);
+    resize(468, 333);
+    for (std::size_t i = 0; i < m_images.size(); ++i) {
+        m_images[i] = Resources::icon(ProgramImages[i]);
+    }
+
+    auto* group = new QGroupBox(GroupTitle, this);
+    group->setGeometry(10, 6, 448, 280);
+    group->setStyleSheet(
+        "QGroupBox { font-weight: bold; color: #3a4256; border: 1px solid #dde1ea;"
+        " border-radius: 6px; margin-top: 10px; padding-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }");
+    m_list = new QTreeWidget(group);
+    m_list->setObjectName("ActivityList");
+    m_list->setGeometry(10, 24, 428, 246);
+    m_list->setRootIsDecorated(false);
+    m_list->setWordWrap(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The 60 x 40 images drawn at three quarters, so that the number beside them fits
+    // in the 100-pixel column.
+    m_list->setIconSize(QSize(45, 30));
+    QFont listFont = m_list->font();
+    listFont.setPixelSize(11);
+    m_list->setFont(listFont);
+    m_list->header()->setFont(listFont);
+    m_list->setHeaderLabels({RequestNumberTitle, ProgramNameTitle, PortTitle, DestinationTitle});
+    const std::array<int, 4> widths{100, 100, 40, 120};
+    for (int column = 0; column < 4; ++column) {
+        m_list->setColumnWidth(column, widths[column]);
+    }
+    m_list->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    m_list->headerItem()->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    m_list->header()->setStretchLastSection(true);
+    m_list->setSortingEnabled(true);
+    m_list->sortByColumn(0, Qt::DescendingOrder);
+    // The order is fixed (newest on top): the headers do not re-sort.
+    m_list->header()->setSectionsClickable(false);
+    m_list->header()->setSortIndicatorShown(false);
+    m_list->setStyleSheet("QTreeWidget { border: 1px solid #e3e6ee; border-radius: 4px;"
+                          " outline: 0; }"
+                          "QHeaderView::section { background: #f4f5fa; color: #4a5369;"
+                          " border: none; border-bottom: 1px solid #e3e6ee; padding: 4px; }");
+
+    m_clearButton = new BitmapButton("CLEARLOGU", "CLEARLOGD", this);
+    m_clearButton->setText("Clear Log");
+    m_clearButton->move(256, 296);
+    m_exportButton = new BitmapButton("EXPORTU", "EXPORTD", this);
+    m_exportButton->setText("Export");
+    m_exportButton->move(362, 296);
+
+    attachWidget(this);
+    bindCommand(m_clearButton, ClearLogId);
+    bindCommand(m_exportButton, ExportId);
+}
+
+ActivityPage::~ActivityPage() = default;
+
+int ActivityPage::addEntry(const ActivityEntry& entry)
+{
+    if (entry.programName.empty()) {
+        return 1;
+    }
+    if (m_counter != 0 && m_counter % FullListStep == 0 &&
+        MessageBox(hwnd(), FullListQuestion, AppCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        removeAll();
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%04d", m_counter);
+    auto* item = new ActivityItem;
+    item->setText(0, number);
+    item->setText(1, fromText(entry.programName));
+    item->setText(2, fromText(entry.port));
+    item->setText(3, fromText(entry.destination));
+    item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    if (entry.type >= 0 && entry.type < static_cast<int>(m_images.size())) {
+        item->setIcon(0, m_images[static_cast<std::size_t>(entry.type)]);
+    }
+    m_list->insertTopLevelItem(0, item);
+    ++m_counter;
+    return 1;
+}
+
+void ActivityPage::onNewRequest(const std::string& userAgent, const std::string& clientPort,
+                                const std::string& destination)
+{
+    addEntry(activityEntryFor(userAgent, clientPort, destination));
+}
+
+void ActivityPage::clearLog()
+{
+    if (MessageBox(hwnd(), ClearQuestion, AppCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        removeAll();
+    }
+}
+
+void ActivityPage::removeAll()
+{
+    m_list->clear();
+    m_counter = 0;
+}
+
+void ActivityPage::exportLog()
+{
+    const SaveFileChooser& chooser = saveFileChooser();
+    const std::optional<platform::DosPath> path = chooser ? chooser(this) : askWithQtDialog(this);
+    if (!path || path->empty()) {
+        return;
+    }
+    if (!writeLog(*path)) {
+        // The user asked for a file: say so when it did not come about.
+        const std::string text = ExportFailed + path->str();
+        MessageBox(hwnd(), text.c_str(), AppCaption, MB_OK | MB_ICONERROR);
+    }
+}
+
+bool ActivityPage::writeLog(const platform::DosPath& path) const
+{
+    auto file = platform::TextFile::open(path, "w+");
+    if (!file) {
+        return false;
+    }
+    const std::string rule(79, '-');
+    bool ok = file->write(rule + "\n") &&
+              file->write("Request ID\tProgram Name\t\tPort\t\tDestination\n") &&
+              file->write(rule + "\n");
+    for (int row = 0; ok && row < m_list->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(row);
+        const std::string line = item->text(0).toLocal8Bit().toStdString() + "\t\t" +
+                                 item->text(1).toLocal8Bit().toStdString() + "\t" +
+                                 item->text(2).toLocal8Bit().toStdString() + "\t\t" +
+                                 item->text(3).toLocal8Bit().toStdString() + "\n";
+        ok = file->write(line);
+    }
+    return file->close().ok() && ok;
+}
+
+LRESULT ActivityPage::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND) {
+        switch (LOWORD(wParam)) {
+        case ClearLogId:
+            clearLog();
+            return 0;
+        case ExportId:
+            exportLog();
+            return 0;
+        default:
+            break;
+        }
+    }
+    return Window::windowProc(message, wParam, lParam);
+}
+
+} // namespace host::ui

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Renders every page and dialog of the host offscreen to PNG files for review.
+# Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
+# BUILD_DIR selects the build folder (default: build).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+out="${1:-$build/screenshots}"
+if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
+  cmake -S "$root" -B "$build" -G Ninja
+fi
+cmake --build "$build" --target umbravia_screenshots host_ui_artwork host_ui_help
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+mkdir -p "$out"
+UMBRAVIA_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen \
+  "$build/tools/umbravia_screenshots" "$out" "$build/bin"
+echo "screenshots in $out"
