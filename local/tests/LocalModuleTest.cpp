@@ -35,12 +35,6 @@ class LocalModuleTest : public testsupport::PrefixTest {
 protected:
     void SetUp() override
     {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) {
-            m_oldDataHome = old;
-        }
-        ::setenv("XDG_DATA_HOME", (m_dirs.path() / "data").c_str(), 1);
-        writeFile(m_dirs.path() / "mounts", "");
-        platform::setMountTableForTests(m_dirs.path() / "mounts");
         m_module = LoadLibrary((testsupport::binDir() / "Local.dll").c_str());
         ASSERT_NE(m_module, nullptr) << platform::lastModuleError();
         m_register = platform::proc<RegisterDLLFn>(m_module, contract::RegisterDLL);
@@ -55,12 +49,6 @@ protected:
     {
         if (m_module != nullptr) {
             FreeLibrary(m_module);
-        }
-        platform::setMountTableForTests({});
-        if (m_oldDataHome) {
-            ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
         }
     }
 
@@ -84,8 +72,7 @@ protected:
         return names;
     }
 
-    testsupport::TempDir m_dirs;
-    std::optional<std::string> m_oldDataHome;
+    testsupport::TempTrash m_dirs; // the trash and scratch folder of this test
     HMODULE m_module = nullptr;
     RegisterDLLFn m_register = nullptr;
     UnRegisterDLLFn m_unregister = nullptr;

@@ -77,12 +77,6 @@ class LocalSettingsPageTest : public testsupport::PrefixTest {
 protected:
     void SetUp() override
     {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) {
-            m_oldDataHome = old;
-        }
-        ::setenv("XDG_DATA_HOME", (m_dirs.path() / "data").c_str(), 1);
-        writeFile(m_dirs.path() / "mounts", "");
-        platform::setMountTableForTests(m_dirs.path() / "mounts");
         ASSERT_TRUE(local::registerModule("C:\\Program Files\\Umbravia\\Local.dll"));
     }
     void TearDown() override
@@ -90,12 +84,6 @@ protected:
         // Deliver what is still posted while the handles of this prefix are valid.
         m_host.received();
         m_page.reset();
-        platform::setMountTableForTests({});
-        if (m_oldDataHome) {
-            ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
-        }
     }
 
     LocalSettingsPage& page()
@@ -131,8 +119,7 @@ protected:
         return out;
     }
 
-    testsupport::TempDir m_dirs;
-    std::optional<std::string> m_oldDataHome;
+    testsupport::TempTrash m_dirs; // the trash and scratch folder of this test
     TestHostWindow m_host;
     QWidget m_parent;
     std::unique_ptr<LocalSettingsPage> m_page;

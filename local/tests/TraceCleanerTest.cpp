@@ -50,26 +50,8 @@ const std::vector<std::pair<int, int>> KindFolders = {
 
 class TraceCleanerTest : public testsupport::PrefixTest {
 protected:
-    void SetUp() override
-    {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) {
-            m_oldDataHome = old;
-        }
-        ::setenv("XDG_DATA_HOME", (m_dirs.path() / "data").c_str(), 1);
-        writeFile(m_dirs.path() / "mounts", "");
-        platform::setMountTableForTests(m_dirs.path() / "mounts");
-        platform::setVersionPlatformForTests(false);
-    }
-    void TearDown() override
-    {
-        platform::setMountTableForTests({});
-        platform::setVersionPlatformForTests(false);
-        if (m_oldDataHome) {
-            ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
-        }
-    }
+    void SetUp() override { platform::setVersionPlatformForTests(false); }
+    void TearDown() override { platform::setVersionPlatformForTests(false); }
 
     void run(const local::CleanRequest& request)
     {
@@ -104,8 +86,7 @@ protected:
         writeFile(m_prefix.driveC() / "custom" / "trace.txt", "t");
     }
 
-    testsupport::TempDir m_dirs;
-    std::optional<std::string> m_oldDataHome;
+    testsupport::TempTrash m_dirs; // the trash and scratch folder of this test
     RecordingProgress m_progress;
     CountingNotifier m_notifier;
 };

@@ -20,26 +20,6 @@ constexpr HRESULT kFail = static_cast<HRESULT>(0x80004005);
 
 class RecycleBinTest : public testsupport::PrefixTest {
 protected:
-    void SetUp() override
-    {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) {
-            m_oldDataHome = old;
-        }
-        ::setenv("XDG_DATA_HOME", (m_dirs.path() / "data").c_str(), 1);
-        // No real volume is ever looked at: the mount table is the test's own.
-        writeFile(m_dirs.path() / "mounts", "");
-        platform::setMountTableForTests(m_dirs.path() / "mounts");
-    }
-    void TearDown() override
-    {
-        platform::setMountTableForTests({});
-        if (m_oldDataHome) {
-            ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
-        }
-    }
-
     fs::path homeTrash() const { return m_dirs.path() / "data" / "Trash"; }
 
     // A trashed file with its description, as a file manager leaves it.
@@ -55,8 +35,7 @@ protected:
         return fs::is_directory(dir) && fs::is_empty(dir);
     }
 
-    testsupport::TempDir m_dirs;
-    std::optional<std::string> m_oldDataHome;
+    testsupport::TempTrash m_dirs; // the trash and scratch folder of this test
 };
 
 TEST_F(RecycleBinTest, EmptiesTheHomeTrashWithNestedFolders)

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <platform/Environment.h>
+#include <platform/Shell.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -116,6 +117,26 @@ TempDir::~TempDir()
 {
     std::error_code ec;
     fs::remove_all(m_path, ec);
+}
+
+TempTrash::TempTrash()
+{
+    if (const char* old = std::getenv("XDG_DATA_HOME")) {
+        m_oldDataHome = old;
+    }
+    ::setenv("XDG_DATA_HOME", (m_dir.path() / "data").c_str(), 1);
+    writeFile(m_dir.path() / "mounts", "");
+    platform::setMountTableForTests(m_dir.path() / "mounts");
+}
+
+TempTrash::~TempTrash()
+{
+    platform::setMountTableForTests({});
+    if (m_oldDataHome) {
+        ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_DATA_HOME");
+    }
 }
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options)

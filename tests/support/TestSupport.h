@@ -46,6 +46,22 @@ private:
     std::filesystem::path m_path;
 };
 
+// A freedesktop trash of the test's own: XDG_DATA_HOME points at path()/data (the home
+// trash is path()/data/Trash) and the mount table is an empty file, so no real trash or
+// volume is ever touched. path() is also free for other scratch files.
+class TempTrash {
+public:
+    TempTrash();
+    ~TempTrash();
+    TempTrash(const TempTrash&) = delete;
+    TempTrash& operator=(const TempTrash&) = delete;
+    const std::filesystem::path& path() const { return m_dir.path(); }
+
+private:
+    TempDir m_dir;
+    std::optional<std::string> m_oldDataHome;
+};
+
 struct ProcessResult {
     int exitCode = -1; // exit status, or -signal when killed by a signal
     std::string out;
