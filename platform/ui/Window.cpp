@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QPalette>
 #include <QVariant>
 #include <QWidget>
 
@@ -143,6 +144,16 @@ void Window::foregroundRequest()
         m_widget->raise();
         m_widget->activateWindow();
     }
+}
+
+void paintPageWhite(QWidget& page)
+{
+    QPalette white = page.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Button, Qt::white);
+    white.setColor(QPalette::Base, Qt::white);
+    page.setPalette(white);
+    page.setAutoFillBackground(true);
 }
 
 HWND hwndOf(const QWidget* widget)

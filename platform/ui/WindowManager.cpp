@@ -345,6 +345,19 @@ HWND WindowManager::find(const char* className, const char* title)
     return hwnd;
 }
 
+HWND WindowManager::findChild(HWND parent, const char* className, const char* title)
+{
+    std::shared_ptr<Site> site = currentSite();
+    if (!site) {
+        return 0;
+    }
+    HWND hwnd = site->table->findChild(parent, className, title);
+    if (hwnd == 0) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+    }
+    return hwnd;
+}
+
 bool WindowManager::isWindow(HWND hwnd)
 {
     return hwnd != 0 && (isLocal(hwnd) || remote(hwnd).has_value());

@@ -82,6 +82,7 @@ public:
     BOOL post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND find(const char* className, const char* title);
+    HWND findChild(HWND parent, const char* className, const char* title);
     bool isWindow(HWND hwnd);
     std::optional<std::string> title(HWND hwnd);
     std::optional<std::string> className(HWND hwnd);

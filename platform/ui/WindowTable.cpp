@@ -179,12 +179,23 @@ std::optional<WindowRecord> WindowTable::lookupLive(HWND hwnd)
 
 HWND WindowTable::find(const char* className, const char* title)
 {
+    return findMatching(className, title, std::nullopt);
+}
+
+HWND WindowTable::findChild(HWND parent, const char* className, const char* title)
+{
+    return findMatching(className, title, parent);
+}
+
+HWND WindowTable::findMatching(const char* className, const char* title, std::optional<HWND> parent)
+{
     Layout* l = layout();
     SharedLock lock(&l->mutex);
     ProcessIdentity self = selfIdentity();
     Entry* best = nullptr;
     for (Entry& e : l->entries) {
-        if (e.hwnd == 0 || (e.flags & kTopLevel) == 0 || !matches(className, e.className) ||
+        const bool placed = parent ? e.parent == *parent : (e.flags & kTopLevel) != 0;
+        if (e.hwnd == 0 || !placed || !matches(className, e.className) ||
             !matches(title, e.title)) {
             continue;
         }

@@ -46,11 +46,14 @@ public:
     // The most recently made live top-level window of that class and title (null
     // matches any; both without regard to case).
     HWND find(const char* className, const char* title);
+    // The same among the children of parent.
+    HWND findChild(HWND parent, const char* className, const char* title);
     void setTitle(HWND hwnd, std::string_view title);
     void setVisible(HWND hwnd, bool visible);
 
 private:
     explicit WindowTable(std::unique_ptr<SharedRegion> region);
+    HWND findMatching(const char* className, const char* title, std::optional<HWND> parent);
     struct Layout;
     Layout* layout() const;
     std::unique_ptr<SharedRegion> m_region;

@@ -139,6 +139,22 @@ HWND FindWindow(LPCSTR className, LPCSTR title) noexcept
     }
 }
 
+HWND FindWindowEx(HWND parent, HWND childAfter, LPCSTR className, LPCSTR title) noexcept
+{
+    try {
+        if (childAfter != 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        if (parent == 0) {
+            return WindowManager::instance().find(className, title);
+        }
+        return WindowManager::instance().findChild(parent, className, title);
+    } catch (...) {
+        return 0;
+    }
+}
+
 BOOL IsWindow(HWND window) noexcept
 {
     try {

@@ -66,6 +66,10 @@ private:
     std::unique_ptr<detail::WidgetTracker> m_tracker;
 };
 
+// A page of a dialog painted as the suite's pages are: white, with white behind the
+// text of every control on it (WM_CTLCOLOR answered with a white brush).
+void paintPageWhite(QWidget& page);
+
 // The handle of a widget attached to a Window (0 when none), and back.
 HWND hwndOf(const QWidget* widget);
 QWidget* widgetOf(HWND hwnd);

@@ -126,6 +126,10 @@ BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexce
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 // Either argument may be null (matches any).
 HWND FindWindow(LPCSTR className, LPCSTR title) noexcept;
+// A child window of parent (any process) with that class and title, either null for
+// any: the most recently made one. A null parent searches the top-level windows, as
+// FindWindow. childAfter must be 0 (walking the children in order is not supported).
+HWND FindWindowEx(HWND parent, HWND childAfter, LPCSTR className, LPCSTR title) noexcept;
 BOOL IsWindow(HWND window) noexcept;
 int GetWindowText(HWND window, LPSTR buffer, int size) noexcept;
 BOOL SetWindowText(HWND window, LPCSTR text) noexcept;
