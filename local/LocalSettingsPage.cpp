@@ -64,8 +64,8 @@ constexpr ButtonRow Buttons[] = {
     {1014, "Add", 262, 136, 56},
     {1015, "Edit", 262, 152, 56},
     {1016, "Remove", 262, 168, 56},
-    {1013, "Clear Now", 196, 193, 50},
-    {1025, "Organize IE Favorites", 250, 193, 72},
+    {1013, "Clear Now", 204, 193, 42},
+    {1025, "Organize IE Favorites", 248, 193, 78},
 };
 
 struct GroupRow {
@@ -80,8 +80,9 @@ constexpr GroupRow Groups[] = {
     {"Clean Custom Directories", 10, 126, 312, 62},
 };
 
-constexpr const char* PageFont = "MS Sans Serif";
-constexpr int PageFontPoints = 8;
+// The page's layout is given in dialog units; they map to pixels so that the whole page
+// fits the host's page area (468 x 333) with a small sans-serif font.
+constexpr int PageFontPixels = 10;
 constexpr int PageWidth = 332;
 constexpr int PageHeight = 216;
 
@@ -91,7 +92,7 @@ using DoOrganizeFavDlgFn = BOOL (*)(HWND, LPSTR);
 
 QRect dialogUnits(int x, int y, int width, int height)
 {
-    return QRect(x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8);
+    return QRect(x * 7 / 5, y * 3 / 2, width * 7 / 5, height * 3 / 2);
 }
 
 const BoxRow* boxByValue(const char* value)
@@ -116,15 +117,11 @@ LocalSettingsPage::LocalSettingsPage(QWidget* parent) : QWidget(parent)
 
 void LocalSettingsPage::buildControls()
 {
-    setFont(QFont(PageFont, PageFontPoints));
+    QFont pageFont = font();
+    pageFont.setPixelSize(PageFontPixels);
+    setFont(pageFont);
     setFixedSize(dialogUnits(0, 0, PageWidth, PageHeight).size());
-    // A white page: its own background, and white behind every control's text.
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::Button, Qt::white);
-    white.setColor(QPalette::Base, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
+    platform::paintPageWhite(*this);
     for (const GroupRow& row : Groups) {
         auto* group = new QGroupBox(row.text, this);
         group->setGeometry(dialogUnits(row.x, row.y, row.width, row.height));
@@ -133,7 +130,7 @@ void LocalSettingsPage::buildControls()
     for (const BoxRow& row : Boxes) {
         auto* box = new QCheckBox(row.text, this);
         box->setObjectName(QString::number(row.id));
-        box->setGeometry(dialogUnits(row.x, row.y, row.id == ClearAtExitBox ? 176 : 146, 10));
+        box->setGeometry(dialogUnits(row.x, row.y, row.id == ClearAtExitBox ? 188 : 146, 10));
         m_boxes[row.id] = box;
         m_members[row.id] = 0;
         bindCommand(box, row.id);

@@ -55,3 +55,15 @@ constexpr UINT RequestPageAction = 32779;
 constexpr UINT ResponsePageAction = 32780;
 constexpr UINT LocalPageAction = 32781;
 } // namespace cmd
+
+// How other processes find the running host.
+namespace hostlink {
+// The hidden 1x1 window whose class marks a running host (one per machine).
+constexpr const char* LinkWindowClass = "HollowmereAppLinkWnd";
+// 4 bytes holding the main window's handle once it exists.
+constexpr const char* MainWindowSection = "hKestraniHollowmereMainWnd";
+// Signalled when the handle has been written into the section.
+constexpr const char* StartedEvent = "KestraniHollowmereStartedEvent";
+// The main window: a dialog (class "#32770") with this title.
+constexpr const char* MainWindowTitle = "Umbravia";
+} // namespace hostlink
