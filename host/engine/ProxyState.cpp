@@ -4,12 +4,27 @@
 
 namespace host {
 
-void ProxyState::notifyNewRequest() const
+void ProxyState::notifyNewRequest()
 {
     HWND window = mainWindow.load();
-    if (window != 0) {
-        PostMessage(window, msg::NewRequest, 0, 0);
+    if (window == 0) {
+        return;
     }
+    m_newRequests.fetch_add(1);
+    if (m_queuedNotices.fetch_add(1) < MaxQueuedNewRequests) {
+        if (PostMessage(window, msg::NewRequest, NewRequestCounted, 0)) {
+            return;
+        }
+    }
+    m_queuedNotices.fetch_sub(1);
+}
+
+unsigned ProxyState::takeNewRequests()
+{
+    if (m_queuedNotices.load() > 0) {
+        m_queuedNotices.fetch_sub(1);
+    }
+    return m_newRequests.exchange(0);
 }
 
 void ProxyState::notifyActivity()

@@ -41,8 +41,21 @@ struct ProxyState {
     std::atomic<SetVendorFn> setVendor{nullptr};
     ConnectionTracker connections;
 
-    // 1225 to the main window: an activity entry from the last-request texts.
-    void notifyNewRequest() const;
+private:
+    std::atomic<unsigned> m_newRequests{0};   // counted, not yet taken by the window
+    std::atomic<unsigned> m_queuedNotices{0}; // 1225 posted, not yet handled
+public:
+    // 1225 to the main window: an activity entry from the last-request texts. Requests
+    // are counted; while MaxQueuedNewRequests notifications wait in the window's queue,
+    // further requests are only counted, so a busy browser cannot flood the queue. The
+    // engine's notifications carry NewRequestCounted in wParam.
+    void notifyNewRequest();
+    // The window's side: the requests counted since the last call (each becomes one
+    // entry).
+    unsigned takeNewRequests();
+
+    static constexpr WPARAM NewRequestCounted = 1;
+    static constexpr unsigned MaxQueuedNewRequests = 64;
     // 1214 to every live registered window.
     void notifyActivity();
 };

@@ -63,6 +63,33 @@ void pumpFor(int ms)
 
 } // namespace
 
+TEST_F(EngineTest, NewRequestsBeyondTheQueueBoundAreCountedNotPosted)
+{
+    CountingWindow mainWindow;
+    ASSERT_TRUE(start());
+    m_state->mainWindow = mainWindow.hwnd();
+    const unsigned requests = host::ProxyState::MaxQueuedNewRequests * 3;
+    for (unsigned i = 0; i < requests; ++i) {
+        m_state->notifyNewRequest();
+    }
+    pumpFor(100);
+    // The window was not taking them: the queue held at its bound...
+    EXPECT_EQ(mainWindow.count(msg::NewRequest),
+              static_cast<int>(host::ProxyState::MaxQueuedNewRequests));
+    // ...and not one request was lost.
+    EXPECT_EQ(m_state->takeNewRequests(), requests);
+    EXPECT_EQ(m_state->takeNewRequests(), 0u);
+    // Once the window has handled its notifications, each request posts again.
+    for (unsigned i = 1; i < host::ProxyState::MaxQueuedNewRequests; ++i) {
+        m_state->takeNewRequests();
+    }
+    m_state->notifyNewRequest();
+    EXPECT_TRUE(pumpUntil([&] {
+        return mainWindow.count(msg::NewRequest) ==
+               static_cast<int>(host::ProxyState::MaxQueuedNewRequests) + 1;
+    }));
+}
+
 TEST_F(EngineTest, EachDirectRequestPostsNewRequestToTheMainWindow)
 {
     OriginServer origin;

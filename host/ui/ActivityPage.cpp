@@ -8,12 +8,15 @@
 
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 namespace host::ui {
 
@@ -50,8 +53,29 @@ ActivityPage::SaveFileChooser& saveFileChooser()
     return chooser;
 }
 
+// UMBRAVIA_SAVEFILE_ANSWER answers the save dialog without showing it: a host path, or
+// "cancel". Scripts and end-to-end tests use it; a program without a screen that has no
+// answer cancels rather than wait for a dialog nobody can see.
+std::optional<std::optional<platform::DosPath>> scriptedAnswer()
+{
+    const char* answer = std::getenv("UMBRAVIA_SAVEFILE_ANSWER");
+    if (answer == nullptr || *answer == '\0') {
+        if (QGuiApplication::platformName() == "offscreen") {
+            return std::optional<platform::DosPath>{};
+        }
+        return std::nullopt;
+    }
+    if (std::string_view(answer) == "cancel") {
+        return std::optional<platform::DosPath>{};
+    }
+    return std::optional<platform::DosPath>{platform::toDosPath(answer)};
+}
+
 std::optional<platform::DosPath> askWithQtDialog(QWidget* owner)
 {
+    if (std::optional<std::optional<platform::DosPath>> answer = scriptedAnswer()) {
+        return *answer;
+    }
     QFileDialog dialog(owner);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("log");
@@ -78,6 +102,7 @@ void ActivityPage::setSaveFileChooser(SaveFileChooser chooser)
 ActivityPage::ActivityPage(QWidget* parent) : QWidget(parent)
 {
     setObjectName("ActivityPage");
+    setWindowTitle(WindowTitle);
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -145,9 +170,16 @@ int ActivityPage::addEntry(const ActivityEntry& entry)
     if (entry.programName.empty()) {
         return 1;
     }
-    if (m_counter != 0 && m_counter % FullListStep == 0 &&
-        MessageBox(hwnd(), FullListQuestion, AppCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        removeAll();
+    // While the question waits for an answer, new entries keep arriving through the
+    // box's own loop: they are listed without asking again.
+    if (m_counter != 0 && m_counter % FullListStep == 0 && !m_asking) {
+        m_asking = true;
+        const int answer =
+            MessageBox(hwnd(), FullListQuestion, AppCaption, MB_YESNO | MB_ICONQUESTION);
+        m_asking = false;
+        if (answer == IDYES) {
+            removeAll();
+        }
     }
     char number[16];
     std::snprintf(number, sizeof number, "%04d", m_counter);
@@ -167,9 +199,21 @@ int ActivityPage::addEntry(const ActivityEntry& entry)
 }
 
 void ActivityPage::onNewRequest(const std::string& userAgent, const std::string& clientPort,
-                                const std::string& destination)
+                                const std::string& destination, unsigned count)
 {
-    addEntry(activityEntryFor(userAgent, clientPort, destination));
+    const ActivityEntry entry = activityEntryFor(userAgent, clientPort, destination);
+    if (entry.programName.empty() || count == 0) {
+        return;
+    }
+    // Newest numbers go on top, which is where the sorted list puts them anyway: sorting
+    // is suspended for the batch so that each insert does not sort the whole list again.
+    m_list->setSortingEnabled(false);
+    for (unsigned i = 0; i < count; ++i) {
+        if (addEntry(entry) == 0) {
+            break;
+        }
+    }
+    m_list->setSortingEnabled(true);
 }
 
 void ActivityPage::clearLog()

@@ -27,6 +27,8 @@ public:
     static constexpr int ResourceId = 153;
     static constexpr UINT ClearLogId = 1027;
     static constexpr UINT ExportId = 1028;
+    // The page's window text, which outside programs find it by.
+    static constexpr const char* WindowTitle = "Activity";
     // Column titles (string table 107, 104, 105, 106).
     static constexpr const char* RequestNumberTitle = "Request Number";
     static constexpr const char* ProgramNameTitle = "Program Name";
@@ -43,9 +45,10 @@ public:
 
     // 1 when the entry was listed or skipped for an empty program name, 0 when refused.
     int addEntry(const ActivityEntry& entry);
-    // The main window's handler of 1225, given the last-request texts.
+    // The main window's handler of 1225, given the last-request texts: count entries
+    // for as many requests (the proxy counts requests while notifications wait).
     void onNewRequest(const std::string& userAgent, const std::string& clientPort,
-                      const std::string& destination);
+                      const std::string& destination, unsigned count = 1);
     void clearLog();
     void exportLog();
     // Writes the export file; false when it could not be written completely.
@@ -64,7 +67,8 @@ private:
     QTreeWidget* m_list = nullptr;
     BitmapButton* m_clearButton = nullptr;
     BitmapButton* m_exportButton = nullptr;
-    int m_counter = 0; // entries since creation or the last clear; the next entry's number
+    int m_counter = 0;     // entries since creation or the last clear; the next entry's number
+    bool m_asking = false; // the 1000-entry question is open
 };
 
 } // namespace host::ui

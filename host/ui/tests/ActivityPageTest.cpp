@@ -209,3 +209,39 @@ int main(int argc, char** argv)
 {
     return uitest::runTests(argc, argv);
 }
+
+TEST_F(ActivityPageTest, CountedRequestsBecomeOneEntryEachWithConsecutiveNumbers)
+{
+    m_page.onNewRequest(Ie, "1025", "a.example", 3);
+    m_page.onNewRequest("wget/1.21", "1026", "b.example", 5); // not a known program
+    m_page.onNewRequest(Ie, "1027", "c.example", 0);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"0002", "0001", "0000"}));
+    EXPECT_EQ(m_page.counter(), 3);
+}
+
+TEST_F(ActivityPageTest, BatchCrossingAThousandAsksOnceAndKeepsNumbering)
+{
+    addMany(998);
+    m_boxes->queueAnswer(IDNO);
+    m_page.onNewRequest(Ie, "1025", "a.example", 4);
+    EXPECT_EQ(m_boxes->calls().size(), 1u);
+    EXPECT_EQ(m_page.counter(), 1002);
+    EXPECT_EQ(m_page.list()->topLevelItem(0)->text(0), "1001");
+}
+
+TEST_F(ActivityPageTest, EntriesArrivingWhileTheQuestionIsOpenDoNotAskAgain)
+{
+    addMany(1000);
+    // The box's own loop delivers more entries before the user answers.
+    int nested = 0;
+    m_boxes->setAnswerFunction([&](const platform::MessageBoxCall&) {
+        if (nested++ == 0) {
+            m_page.onNewRequest(Ie, "2000", "during.example", 2);
+        }
+        return IDNO;
+    });
+    m_page.onNewRequest(Ie, "3000", "next.example");
+    EXPECT_EQ(m_boxes->calls().size(), 1u);
+    EXPECT_EQ(m_page.counter(), 1003);
+    EXPECT_EQ(m_page.list()->topLevelItem(0)->text(0), "1002");
+}
