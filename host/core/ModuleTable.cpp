@@ -1,5 +1,7 @@
 #include "ModuleTable.h"
 
+#include "ProcessEnd.h"
+
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 
@@ -82,7 +84,7 @@ ModuleTable::LoadOutcome ModuleTable::load()
 void ModuleTable::loadOrExit()
 {
     if (load() == LoadOutcome::EndProcess) {
-        std::exit(0);
+        endProcessNow(0);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "RuntimeSettings.h"
 
+#include "ProcessEnd.h"
+
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 
@@ -57,7 +59,7 @@ int readProxyPortOrExit()
 {
     std::optional<int> port = readProxyPort();
     if (!port) {
-        std::exit(0);
+        endProcessNow(0);
     }
     return *port;
 }

@@ -1,5 +1,6 @@
 #include "FirewallDialog.h"
 
+#include "DialogCommands.h"
 #include "IpAddressEdit.h"
 
 #include <common/Settings.h>
@@ -112,12 +113,7 @@ bool FirewallDialog::saveSettings() const
 
 LRESULT FirewallDialog::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-        accept();
-        return 0;
-    }
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        reject();
+    if (answerDialogCommand(*this, message, wParam)) {
         return 0;
     }
     return Window::windowProc(message, wParam, lParam);

@@ -3,6 +3,9 @@
 // Usage: umbravia_screenshots OUTPUT_FOLDER [BIN_FOLDER]
 // BIN_FOLDER (default: ../bin beside this program) holds res/ and "Umbravia Help.chm".
 
+#include "core/ModuleTable.h"
+#include "engine/ProxyServer.h"
+#include "engine/ProxyState.h"
 #include "ui/AboutPage.h"
 #include "ui/ActivityPage.h"
 #include "ui/BitmapButton.h"
@@ -11,11 +14,15 @@
 #include "ui/HtmlHelp.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
+#include "ui/MainWindow.h"
 #include "ui/Resources.h"
 #include "ui/RestartWindow.h"
+#include "ui/SettingsDialog.h"
 #include "ui/Skin.h"
 #include "ui/TrayIcon.h"
 
+#include <common/HostMessages.h>
+#include <common/Settings.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 
@@ -39,6 +46,8 @@ using host::ui::Resources;
 
 QDir g_output;
 int g_failures = 0;
+// Boxes would wait for an answer nobody gives here: they are recorded.
+const auto g_boxes = std::make_shared<platform::ScriptedPresenter>();
 
 void save(const QPixmap& picture, const char* name)
 {
@@ -98,6 +107,71 @@ QPixmap mainWindowPreview()
     fillActivity(page);
     painter.drawPixmap(skin::PageArea.topLeft(), grabShown(page));
     return canvas;
+}
+
+// The plug-in modules of the bin folder that are there, so that their pages show in the
+// main window and the settings dialog (an empty slot simply has no page).
+void registerModules(const std::filesystem::path& bin)
+{
+    // The modules find Listfetch.dll beside them through the current folder; a start
+    // after the first run reads the stored proxy list instead of downloading one.
+    std::error_code ignored;
+    std::filesystem::current_path(bin, ignored);
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("ISREGISTERED", 1);
+    const std::pair<const char*, const char*> modules[] = {{settings::ChainKey, "Chain.dll"},
+                                                           {settings::LocalKey, "Local.dll"},
+                                                           {settings::FiltersKey, "Filters.dll"},
+                                                           {settings::IEExtKey, "IEExt.dll"}};
+    for (const auto& [key, file] : modules) {
+        if (std::filesystem::exists(bin / file)) {
+            settings::Key::create(HKEY_LOCAL_MACHINE, key)
+                .writeString("PathName", platform::toDosPath(bin / file).str());
+        }
+    }
+}
+
+void sendCommand(const host::ui::MainWindow& window, UINT id)
+{
+    SendMessage(window.hwnd(), WM_COMMAND, id, 0);
+    QCoreApplication::processEvents();
+}
+
+// The main window with each of its pages, and the settings dialog over it.
+void mainWindowShots(const std::filesystem::path& bin)
+{
+    registerModules(bin);
+    host::ModuleTable modules;
+    if (modules.load() != host::ModuleTable::LoadOutcome::Loaded) {
+        std::fprintf(stderr, "the modules of %s did not all load\n", bin.string().c_str());
+    }
+    for (const std::string& text : g_boxes->texts()) {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+    }
+    g_boxes->clear();
+    host::ProxyState state(modules);
+    host::ProxyServer server(state);
+    {
+        host::ui::MainWindow window(server, state, false);
+        save(grabShown(window), "main-general");
+        fillActivity(*window.activityPage());
+        sendCommand(window, cmd::ShowActivity);
+        save(window.grab(), "main-activity");
+        sendCommand(window, cmd::ToggleAboutGroup);
+        save(window.grab(), "main-about");
+        sendCommand(window, cmd::ToggleProxyGroup);
+        // The top-most entry of the group whose module supplied a page (an entry without
+        // one leaves the page shown).
+        for (UINT id : {cmd::ShowIEExtPage, cmd::ShowLocalPage, cmd::ShowRequestPage,
+                        cmd::ShowResponsePage, cmd::ShowChainPage}) {
+            sendCommand(window, id);
+        }
+        save(window.grab(), "main-proxy-group");
+        host::ui::SettingsDialog settings(modules, &window);
+        save(grabShown(settings), "settings-dialog");
+        settings.hide();
+        window.hide();
+    }
+    modules.exitAndUnload();
 }
 
 QPixmap artworkSheet()
@@ -164,12 +238,12 @@ int main(int argc, char** argv)
     const std::filesystem::path bin =
         argc > 2 ? std::filesystem::path(argv[2]) : platform::programFolder().parent_path() / "bin";
     Resources::setFolder(bin / "res");
-    // Boxes would wait for an answer nobody gives here.
-    platform::setMessageBoxPresenter(std::make_shared<platform::ScriptedPresenter>());
+    platform::setMessageBoxPresenter(g_boxes);
     g_output = QDir(QString::fromLocal8Bit(argv[1]));
     g_output.mkpath(".");
 
     save(mainWindowPreview(), "main-window-preview");
+    mainWindowShots(bin);
     save(artworkSheet(), "artwork");
 
     host::ui::ActivityPage activity;

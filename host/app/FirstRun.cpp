@@ -1,0 +1,112 @@
+#include "FirstRun.h"
+
+#include <common/PluginContract.h>
+#include <common/Settings.h>
+#include <platform/MessageBox.h>
+#include <platform/Modules.h>
+#include <platform/Processes.h>
+#include <platform/Windows.h>
+
+#include <array>
+
+namespace host::app {
+
+namespace {
+
+constexpr std::array<const char*, 4> RegistrationOrder = {"local.dll", "IEExt.dll", "Filters.dll",
+                                                          "Chain.dll"};
+constexpr std::array<const char*, 4> PathOrder = {"Filters.dll", "IEExt.dll", "Local.dll",
+                                                  "Chain.dll"};
+constexpr std::array<const char*, 3> ComModules = {"UmbraIEExt.dll", "Rigwright.dll",
+                                                   "UmbraIEPlugin.dll"};
+
+bool registerModule(const std::string& path)
+{
+    HMODULE module = LoadLibrary(path.c_str());
+    if (module == nullptr) {
+        MessageBox(0, LoadModuleFailedText, SetupCaption, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    auto registerDll = platform::proc<RegisterDLLFn>(module, contract::RegisterDLL);
+    const int registered = registerDll != nullptr ? registerDll(path.c_str()) : 0;
+    FreeLibrary(module);
+    if (registered == 0) {
+        MessageBox(0, RegisterModuleFailedText, SetupCaption, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return true;
+}
+
+void writeMainKey(const std::string& installFolder)
+{
+    settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
+    if (!key) {
+        return;
+    }
+    key.writeString(nullptr, installFolder + "Umbravia.exe");
+    key.writeString("DataFolder", installFolder + "DataFolder");
+    key.writeDword("ISREGISTERED", 0);
+}
+
+void writeToolbarExtension(const std::string& installFolder)
+{
+    settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, ToolbarExtensionKey);
+    if (!key) {
+        return;
+    }
+    key.writeString(nullptr, "Umbravia Toolbar");
+    key.writeString("BandClsid", ToolbarBandClsid);
+    key.writeString("ButtonText", "Umbravia");
+    key.writeString("Clsid", "{E0DD6CAB-2D10-11D2-8F1A-0000F87ABD16}");
+    key.writeString("Default Visible", "Yes");
+    key.writeString("HotIcon", installFolder + "UmbraIEPlugin.dll,214");
+    key.writeString("Icon", installFolder + "UmbraIEPlugin.dll,213");
+    key.writeString("MenuStatusBar", "Umbravia");
+    key.writeString("MenuText", "Umbravia");
+}
+
+void writeBrowserKeys(const std::string& installFolder)
+{
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::BannersKey);
+    writeMainKey(installFolder);
+    writeToolbarExtension(installFolder);
+    settings::Key::create(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+    if (settings::Key toolbar = settings::Key::create(HKEY_LOCAL_MACHINE, ToolbarKey)) {
+        toolbar.writeDword(ToolbarBandClsid, 0);
+    }
+    for (const char* module : ComModules) {
+        runHidden(std::string("regsvr32.exe /s ") + module);
+    }
+}
+
+} // namespace
+
+bool registerModules(const std::string& installFolder)
+{
+    for (const char* name : RegistrationOrder) {
+        if (!registerModule(installFolder + name)) {
+            return false;
+        }
+    }
+    writeBrowserKeys(installFolder);
+    return true;
+}
+
+void rewriteModulePaths(const std::string& installFolder)
+{
+    for (const char* name : PathOrder) {
+        const std::string keyPath = std::string(settings::DllsKey) + "\\" + name;
+        settings::Key key =
+            settings::Key::open(HKEY_LOCAL_MACHINE, keyPath.c_str(), KEY_ALL_ACCESS);
+        if (key) {
+            key.writeString("PATHNAME", installFolder + name);
+        }
+    }
+}
+
+bool runHidden(const std::string& commandLine)
+{
+    return WinExec(commandLine.c_str(), SW_HIDE) > 31;
+}
+
+} // namespace host::app

@@ -1,0 +1,248 @@
+#include "HostApplication.h"
+
+#include "FirstRun.h"
+
+#include <common/HostMessages.h>
+#include <common/Settings.h>
+#include <platform/KernelObjects.h>
+#include <platform/MessageBox.h>
+#include <platform/Processes.h>
+#include <platform/Registry.h>
+#include <platform/Windows.h>
+
+#include <QDialog>
+
+#include <core/ProcessEnd.h>
+#include <engine/ProxyControl.h>
+#include <engine/ProxyServer.h>
+#include <ui/BrowserLauncher.h>
+#include <ui/MainWindow.h>
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+namespace host::app {
+
+namespace {
+
+constexpr DWORD DefaultPort = 8080;
+constexpr DWORD LevelUnset = 0xFFFFFFFF;
+constexpr const char* BrowserHelperModule = "UmbraIEExt.dll";
+// The wizard is polled once a second. It must show its window within this time after it
+// was started; after that the start-up waits, without a bound, until it is closed.
+constexpr int WizardAppearSeconds = 60;
+
+bool wizardWindowExists()
+{
+    return FindWindow(DIALOG_CLASS, WizardTitle) != 0;
+}
+
+DWORD readOrWrite(const settings::Key& key, const char* name, DWORD fallback)
+{
+    if (std::optional<DWORD> value = key.readDword(name)) {
+        return *value;
+    }
+    key.writeDword(name, fallback);
+    return fallback;
+}
+
+} // namespace
+
+HostApplication::HostApplication(int argc, char** argv) : m_arguments(argv, argv + argc)
+{
+    m_paths = installPathsFrom(argc > 0 ? argv[0] : nullptr);
+    setProcessEndHandler([this] { processEnd(); });
+}
+
+HostApplication::~HostApplication()
+{
+    setProcessEndHandler({});
+    processEnd();
+}
+
+void HostApplication::startUp()
+{
+    if (!writeStartupValues()) {
+        return;
+    }
+    const std::optional<DWORD> registered =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "ISREGISTERED");
+    if (registered.value_or(0) == 0) {
+        runFirstRunSteps();
+    }
+    if (!readLevelsAndStartSwitch()) {
+        return;
+    }
+    registerBrowserHelper();
+    if (FindWindow(hostlink::LinkWindowClass, nullptr) != 0) {
+        return; // another host runs: end silently and leave its key alone
+    }
+    m_ownsBrowserHelperKey = true;
+    if (!createNamedObjects() || !createLinkWindow()) {
+        return;
+    }
+    (void)ui::installBrowserLauncher();
+    if (m_modules.load() == ModuleTable::LoadOutcome::EndProcess) {
+        return;
+    }
+    m_server = std::make_unique<ProxyServer>(m_state);
+    if (m_startSwitch == 0 || startProxy(*m_server) == 1) {
+        runMainWindow();
+    } else {
+        MessageBox(0, FailedStartText, Caption, MB_OK | MB_ICONERROR);
+    }
+    shutDown();
+}
+
+bool HostApplication::writeStartupValues()
+{
+    settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
+    if (!key) {
+        return false;
+    }
+    key.writeStringNoZero(nullptr, m_paths.executable);
+    key.writeString("DataFolder", m_paths.dataFolder);
+    readOrWrite(key, "PROXYPORT", DefaultPort);
+    return true;
+}
+
+void HostApplication::runFirstRunSteps()
+{
+    runHidden("regsvr32.exe /s UmbraIEPlugin.dll");
+    if (settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)) {
+        key.writeDword("ISREGISTERED", 1);
+        key.writeDword("ShowIEToolbar", 1);
+    }
+    registerModules(m_paths.installFolder);
+    rewriteModulePaths(m_paths.installFolder);
+    askForWizard();
+}
+
+void HostApplication::askForWizard()
+{
+    if (MessageBox(0, FirstRunQuestion, Caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    const char* folder = m_paths.installFolder.empty() ? nullptr : m_paths.installFolder.c_str();
+    const HINSTANCE started = ShellExecute(0, "open", WizardProgram, "10", folder, SW_SHOWNORMAL);
+    if (reinterpret_cast<std::intptr_t>(started) <= 32) {
+        return; // the wizard could not be started: there is nothing to wait for
+    }
+    using namespace std::chrono_literals;
+    const auto pollOnce = [this] {
+        for (int step = 0; step < 10 && !m_signals.requested(); ++step) {
+            std::this_thread::sleep_for(100ms);
+        }
+    };
+    for (int second = 0; second < WizardAppearSeconds && !wizardWindowExists(); ++second) {
+        pollOnce();
+    }
+    while (wizardWindowExists() && !m_signals.requested()) {
+        pollOnce();
+    }
+}
+
+bool HostApplication::readLevelsAndStartSwitch()
+{
+    settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
+    if (!key) {
+        return false;
+    }
+    readOrWrite(key, "ANONYMITYLEVEL", LevelUnset);
+    readOrWrite(key, "PRIVACYLEVEL", LevelUnset);
+    m_startSwitch = readOrWrite(key, "ACTIVE", 1);
+    return true;
+}
+
+void HostApplication::registerBrowserHelper()
+{
+    const std::optional<std::string> program =
+        settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey).readString(nullptr, MaxPath);
+    if (!program) {
+        return;
+    }
+    const std::size_t at = program->find(ProgramFileName);
+    if (at == std::string::npos) {
+        return;
+    }
+    // Quoted, so that an install folder with spaces stays one argument.
+    runHidden("regsvr32 /s \"" + program->substr(0, at) + BrowserHelperModule + "\"");
+    settings::Key::create(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+}
+
+bool HostApplication::createNamedObjects()
+{
+    m_mapping = CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HWND),
+                                  hostlink::MainWindowSection);
+    if (m_mapping == nullptr) {
+        return false;
+    }
+    m_startedEvent = CreateEvent(nullptr, FALSE, FALSE, hostlink::StartedEvent);
+    return m_startedEvent != nullptr;
+}
+
+bool HostApplication::createLinkWindow()
+{
+    WNDCLASS linkClass{};
+    linkClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    linkClass.lpfnWndProc = DefWindowProc;
+    linkClass.lpszClassName = hostlink::LinkWindowClass;
+    if (RegisterClass(&linkClass) == 0) {
+        OutputDebugString("Class Registration Failed\n");
+        return false;
+    }
+    m_classRegistered = true;
+    m_linkWindow =
+        CreateWindowEx(WS_EX_APPWINDOW, hostlink::LinkWindowClass, "",
+                       WS_POPUP | WS_BORDER | WS_SYSMENU, 0, 0, 1, 1, 0, 0, nullptr, nullptr);
+    return m_linkWindow != 0;
+}
+
+void HostApplication::runMainWindow()
+{
+    QDialog trayParent; // the hidden parent of a "+Tray" start, never shown
+    const bool startHidden = m_arguments.size() > 1 && m_arguments[1] == TrayArgument;
+    {
+        ui::MainWindow window(*m_server, m_state, startHidden, startHidden ? &trayParent : nullptr);
+        window.run();
+    }
+    m_state.mainWindow = 0;
+}
+
+void HostApplication::shutDown()
+{
+    if (m_server->IsRunning()) {
+        m_server->Stop();
+    }
+    // Closing the open connections and waiting for their threads before the modules go:
+    // a relay thread must never call into a module that has been unloaded.
+    m_server.reset();
+    m_modules.exitAndUnload();
+}
+
+void HostApplication::processEnd()
+{
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    if (m_linkWindow != 0) {
+        DestroyWindow(m_linkWindow);
+        m_linkWindow = 0;
+    }
+    if (m_classRegistered) {
+        UnregisterClass(hostlink::LinkWindowClass, nullptr);
+    }
+    if (m_mapping != nullptr) {
+        CloseHandle(m_mapping);
+    }
+    if (m_startedEvent != nullptr) {
+        CloseHandle(m_startedEvent);
+    }
+    if (m_ownsBrowserHelperKey) {
+        SHDeleteKey(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+    }
+}
+
+} // namespace host::app

@@ -1,0 +1,25 @@
+#include "InstallPaths.h"
+
+#include <platform/Environment.h>
+
+namespace host::app {
+
+InstallPaths installPathsFrom(const char* argv0)
+{
+    InstallPaths paths;
+    paths.executable = platform::programPathFromArgv0(argv0 != nullptr ? argv0 : "").str();
+    if (paths.executable.size() >= MaxPath) {
+        paths.executable.resize(MaxPath - 1);
+    }
+    const bool givenAbsolute = argv0 != nullptr && argv0[0] == '/';
+    if (givenAbsolute) {
+        const std::size_t at = paths.executable.find(ProgramFileName);
+        if (at != std::string::npos) {
+            paths.installFolder = paths.executable.substr(0, at);
+        }
+    }
+    paths.dataFolder = paths.installFolder + "DataFolder";
+    return paths;
+}
+
+} // namespace host::app

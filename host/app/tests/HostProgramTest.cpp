@@ -1,0 +1,466 @@
+// The real Umbravia.exe in a temporary prefix, with the real modules from the bin folder
+// (or the small test modules where a test must see what the host calls), driven from
+// outside as a user or the browser toolbar would: through umbravia-ctl, curl, signals.
+
+#include "OriginServer.h"
+#include "TestSupport.h"
+
+#include <common/HostMessages.h>
+#include <common/Settings.h>
+#include <platform/Environment.h>
+#include <platform/Registry.h>
+#include <platform/Windows.h>
+
+#include <QApplication>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+using testsupport::ProcessResult;
+namespace fs = std::filesystem;
+
+constexpr const char* BrowserHelperKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper "
+    "Objects\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}";
+constexpr const char* IEAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
+constexpr auto StartTime = 30s;
+
+std::optional<DWORD> mainDword(const char* name)
+{
+    return settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, name);
+}
+
+void writeMainDword(const char* name, DWORD value)
+{
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword(name, value);
+}
+
+bool keyExists(const char* path)
+{
+    return settings::Key::open(HKEY_LOCAL_MACHINE, path).valid();
+}
+
+std::string dosBin()
+{
+    return platform::toDosPath(testsupport::binDir()).str() + "\\";
+}
+
+bool portAccepts(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(s);
+    return ok;
+}
+
+class HostProgramTest : public testsupport::PrefixTest {
+protected:
+    void SetUp() override
+    {
+        m_port = testsupport::freePort();
+        writeMainDword("PROXYPORT", static_cast<DWORD>(m_port));
+    }
+
+    std::unique_ptr<ChildProcess> startHost(std::vector<std::string> arguments = {},
+                                            const fs::path& program = {})
+    {
+        std::vector<std::string> argv{
+            (program.empty() ? testsupport::binDir() / "Umbravia.exe" : program).string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return std::make_unique<ChildProcess>(argv, hostOptions());
+    }
+
+    testsupport::ProcessOptions hostOptions() const
+    {
+        testsupport::ProcessOptions options;
+        options.env["UMBRAVIA_MESSAGEBOX_ANSWER"] = "no";
+        options.env["UMBRAVIA_SAVEFILE_ANSWER"] = m_saveAnswer;
+        options.timeout = 60s;
+        return options;
+    }
+
+    // The main window of the running host, once it is there.
+    static HWND waitForMainWindow(ChildProcess& host)
+    {
+        HWND window = 0;
+        testsupport::waitFor(
+            [&] {
+                window = FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle);
+                return window != 0 || !host.running();
+            },
+            StartTime);
+        return window;
+    }
+
+    static ProcessResult ctl(const std::vector<std::string>& arguments)
+    {
+        std::vector<std::string> argv{(testsupport::binDir() / "umbravia-ctl").string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        testsupport::ProcessOptions options;
+        options.timeout = 20s;
+        return testsupport::runProcess(argv, options);
+    }
+
+    // The exit command from outside, and the host's end.
+    static void exitHost(ChildProcess& host)
+    {
+        EXPECT_EQ(ctl({"exit"}).exitCode, 0);
+        const std::optional<ProcessResult> result = host.wait(20s);
+        ASSERT_TRUE(result.has_value()) << host.err();
+        EXPECT_EQ(result->exitCode, 0);
+    }
+
+    int m_port = 0;
+    std::string m_saveAnswer = "cancel";
+};
+
+// A window of the host's link class in this process: to the host it is a host already
+// running.
+class FakeRunningHost {
+public:
+    FakeRunningHost()
+    {
+        WNDCLASS linkClass{};
+        linkClass.lpfnWndProc = DefWindowProc;
+        linkClass.lpszClassName = hostlink::LinkWindowClass;
+        RegisterClass(&linkClass);
+        m_window = CreateWindowEx(0, hostlink::LinkWindowClass, "", WS_POPUP, 0, 0, 1, 1, 0, 0,
+                                  nullptr, nullptr);
+    }
+    ~FakeRunningHost()
+    {
+        DestroyWindow(m_window);
+        UnregisterClass(hostlink::LinkWindowClass, nullptr);
+    }
+    HWND window() const { return m_window; }
+
+private:
+    HWND m_window = 0;
+};
+
+TEST(HostFreshMachineTest, FirstStartWritesTheStartupValuesAndRegistersTheModules)
+{
+    testsupport::TempPrefix prefix;
+    // A host seems to run already, so this start ends after the start-up values and the
+    // first run, without listening on the default port.
+    FakeRunningHost running;
+    ASSERT_NE(running.window(), 0);
+    testsupport::ProcessOptions options;
+    options.env["UMBRAVIA_MESSAGEBOX_ANSWER"] = "no";
+    const ProcessResult result =
+        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, options);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0);
+
+    EXPECT_EQ(mainDword("PROXYPORT"), 8080u);
+    EXPECT_EQ(mainDword("ANONYMITYLEVEL"), 0xFFFFFFFFu);
+    EXPECT_EQ(mainDword("PRIVACYLEVEL"), 0xFFFFFFFFu);
+    EXPECT_EQ(mainDword("ACTIVE"), 1u);
+    EXPECT_EQ(mainDword("ShowIEToolbar"), 1u);
+    EXPECT_EQ(mainDword("ISREGISTERED"), 0u); // the main window has not run yet
+
+    settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey);
+    EXPECT_EQ(main.readString(nullptr), dosBin() + "Umbravia.exe");
+    EXPECT_EQ(main.readString("DataFolder"), dosBin() + "DataFolder");
+    for (const char* module : {"Chain.dll", "Filters.dll", "Local.dll", "IEExt.dll"}) {
+        const std::string key = std::string(settings::DllsKey) + "\\" + module;
+        EXPECT_EQ(settings::Key::open(HKEY_LOCAL_MACHINE, key.c_str()).readString("PATHNAME"),
+                  dosBin() + module)
+            << module;
+    }
+    EXPECT_TRUE(keyExists(settings::BannersKey));
+    settings::Key extension = settings::Key::open(
+        HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet "
+                            "Explorer\\Extensions\\{A26ABCF0-1C8F-46e7-A67C-0489DC21B9CC}");
+    EXPECT_EQ(extension.readString("ButtonText"), "Umbravia");
+    EXPECT_EQ(extension.readString("Icon"), dosBin() + "UmbraIEPlugin.dll,213");
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE,
+                                  "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar",
+                                  "{26CA4BD4-E63A-423D-AE08-933C2F8F0977}"),
+              0u);
+    // The wizard question was asked and answered No.
+    EXPECT_NE(result.err.find("MessageBox [Umbravia] This is the first time you run Umbravia"),
+              std::string::npos)
+        << result.err;
+    // A second instance leaves the running host's browser helper object key alone.
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+}
+
+TEST_F(HostProgramTest, FirstRunStopsAtAMissingModuleAndStillAsksAboutTheWizard)
+{
+    // An install folder without IEExt.dll.
+    testsupport::TempDir install;
+    for (const char* file : {"Umbravia.exe", "Local.dll", "Filters.dll", "Chain.dll"}) {
+        fs::copy_file(testsupport::binDir() / file, install.path() / file);
+    }
+    const ProcessResult result =
+        testsupport::runProcess({(install.path() / "Umbravia.exe").string()}, hostOptions());
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0);
+    const std::size_t failed =
+        result.err.find("MessageBox [Umbravia Setup] Failed to load the requested module");
+    const std::size_t question = result.err.find("MessageBox [Umbravia] This is the first time");
+    ASSERT_NE(failed, std::string::npos) << result.err;
+    ASSERT_NE(question, std::string::npos) << result.err;
+    EXPECT_LT(failed, question);
+    // local.dll was registered before the failure; Filters and Chain were not, so the
+    // host cannot load its Chain module and ends.
+    const std::string localKey = std::string(settings::DllsKey) + "\\Local.dll";
+    EXPECT_TRUE(keyExists(localKey.c_str()));
+    const std::string chainKey = std::string(settings::DllsKey) + "\\Chain.dll";
+    EXPECT_FALSE(keyExists(chainKey.c_str()));
+    EXPECT_FALSE(keyExists("SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar"));
+    EXPECT_EQ(FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle), 0);
+}
+
+TEST_F(HostProgramTest, SecondInstanceEndsSilentlyAndLeavesTheFirstAlone)
+{
+    std::unique_ptr<ChildProcess> first = startHost();
+    const HWND window = waitForMainWindow(*first);
+    ASSERT_NE(window, 0) << first->err();
+    // The window completes the first run while it is being made.
+    EXPECT_TRUE(testsupport::waitFor([] { return mainDword("ISREGISTERED") == 1u; }, 10s));
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+
+    const ProcessResult second =
+        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, hostOptions());
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.err.find("MessageBox"), std::string::npos) << second.err;
+
+    EXPECT_TRUE(first->running());
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+    EXPECT_TRUE(portAccepts(m_port));
+    exitHost(*first);
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+}
+
+TEST_F(HostProgramTest, TrayArgumentStartsHiddenOnlyWhenSpelledExactly)
+{
+    for (const auto& [argument, visible] : {std::pair{"+Tray", false}, std::pair{"+tray", true}}) {
+        std::unique_ptr<ChildProcess> host = startHost({argument});
+        const HWND window = waitForMainWindow(*host);
+        ASSERT_NE(window, 0) << host->err();
+        EXPECT_TRUE(testsupport::waitFor(
+            [&] { return IsWindowVisible(window) == (visible ? TRUE : FALSE); }, 5s))
+            << argument;
+        // Let a late show have its chance to go wrong.
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(IsWindowVisible(window) != FALSE, visible) << argument;
+        exitHost(*host);
+    }
+}
+
+TEST_F(HostProgramTest, InactiveStartOpensTheWindowWithNothingListening)
+{
+    writeMainDword("ACTIVE", 0);
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_FALSE(portAccepts(m_port));
+    const ProcessResult status = ctl({"status"});
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_NE(status.out.find("ACTIVE: 0"), std::string::npos) << status.out;
+    exitHost(*host);
+}
+
+TEST_F(HostProgramTest, TakenPortShowsTheFailureAndEndsWithoutAWindow)
+{
+    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(m_port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(blocker, 1), 0);
+
+    const ProcessResult result =
+        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, hostOptions());
+    ::close(blocker);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.err.find("MessageBox [Umbravia] Failed start proxy server"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle), 0);
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+}
+
+TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
+{
+    testsupport::OriginServer origin(testsupport::OriginServer::Mode::Http,
+                                     testsupport::uniqueLoopbackAddress());
+    testsupport::TempDir out;
+    const fs::path log = out.path() / "activity.log";
+    m_saveAnswer = log.string();
+    std::unique_ptr<ChildProcess> host = startHost();
+    const HWND window = waitForMainWindow(*host);
+    ASSERT_NE(window, 0) << host->err();
+
+    const std::string proxy = "127.0.0.1:" + std::to_string(m_port);
+    std::vector<int> clientPorts;
+    for (int i = 0; i < 3; ++i) {
+        const int clientPort = testsupport::freePort();
+        const ProcessResult curl = testsupport::runProcess(
+            {"curl", "-s", "-o", "/dev/null", "-w", "%{http_code}", "--local-port",
+             std::to_string(clientPort), "-x", proxy, "-A", IEAgent,
+             "http://" + origin.address() + "/page" + std::to_string(i)});
+        ASSERT_EQ(curl.out, "200") << curl.err;
+        clientPorts.push_back(clientPort);
+        // One request at a time: the entry shows the texts current when the window
+        // handles the notification.
+        ASSERT_TRUE(origin.waitForConnections(static_cast<std::size_t>(i + 1)));
+    }
+    // A program the list does not recognise adds nothing.
+    testsupport::runProcess({"curl", "-s", "-o", "/dev/null", "-x", proxy, "-A", "Wget/1.21",
+                             "http://" + origin.address() + "/other"});
+
+    const HWND page = FindWindowEx(window, 0, DIALOG_CLASS, "Activity");
+    ASSERT_NE(page, 0);
+    std::string expected;
+    const std::string rule(79, '-');
+    expected += rule + "\r\nRequest ID\tProgram Name\t\tPort\t\tDestination\r\n" + rule + "\r\n";
+    for (int i = 2; i >= 0; --i) {
+        expected += "000" + std::to_string(i) + "\t\tInternet Explorer\t" +
+                    std::to_string(clientPorts[static_cast<std::size_t>(i)]) + "\t\t" +
+                    origin.address() + "\r\n";
+    }
+    // The notifications are posted: wait until the export holds all three entries.
+    std::string written;
+    testsupport::waitFor(
+        [&] {
+            SendMessage(page, WM_COMMAND, 1028, 0);
+            written = fs::exists(log) ? testsupport::readFile(log) : std::string();
+            return written == expected;
+        },
+        10s);
+    EXPECT_EQ(written, expected);
+    exitHost(*host);
+}
+
+TEST_F(HostProgramTest, OutsideWindowDrivesLevelsAndTheProxyAndHoldsTheExit)
+{
+    std::unique_ptr<ChildProcess> host = startHost();
+    const HWND window = waitForMainWindow(*host);
+    ASSERT_NE(window, 0) << host->err();
+    const std::string chainKey = std::string(settings::DllsKey) + "\\Chain.dll";
+    settings::Key::open(HKEY_LOCAL_MACHINE, chainKey.c_str(), KEY_ALL_ACCESS)
+        .writeDword("CONNECTCHAIN", 0);
+
+    // A watching outside window registers (1220) and sees what follows.
+    ChildProcess watch({(testsupport::binDir() / "umbravia-ctl").string(), "watch"});
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] {
+            return watch.out().find("watching") != std::string::npos ||
+                   watch.err().find("watching") != std::string::npos;
+        },
+        10s))
+        << watch.err();
+
+    EXPECT_EQ(ctl({"anonymity", "0"}).exitCode, 0);
+    EXPECT_EQ(mainDword("ANONYMITYLEVEL"), 0u);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, chainKey.c_str(), "CONNECTCHAIN"), 0u);
+    EXPECT_EQ(ctl({"anonymity", "2"}).exitCode, 0);
+    EXPECT_EQ(mainDword("ANONYMITYLEVEL"), 2u);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, chainKey.c_str(), "CONNECTCHAIN"), 1u);
+    EXPECT_EQ(ctl({"privacy", "1"}).exitCode, 0);
+    EXPECT_EQ(mainDword("PRIVACYLEVEL"), 1u);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr), 1u);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr), 1u);
+
+    EXPECT_EQ(ctl({"stop"}).exitCode, 0);
+    EXPECT_EQ(mainDword("ACTIVE"), 0u);
+    EXPECT_FALSE(portAccepts(m_port));
+    EXPECT_EQ(ctl({"start"}).exitCode, 0);
+    EXPECT_EQ(mainDword("ACTIVE"), 1u);
+    EXPECT_TRUE(portAccepts(m_port));
+
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] {
+            const std::string out = watch.out();
+            return out.find("1217") != std::string::npos && out.find("1216") != std::string::npos &&
+                   out.find("1215") != std::string::npos;
+        },
+        5s))
+        << watch.out();
+
+    // The exit waits while the watcher is registered...
+    EXPECT_EQ(ctl({"exit"}).exitCode, 0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(host->running());
+    EXPECT_FALSE(IsWindowVisible(window));
+    // ...and the host ends soon after it has gone.
+    watch.signal(SIGTERM);
+    ASSERT_TRUE(watch.wait(10s).has_value());
+    const auto gone = std::chrono::steady_clock::now();
+    const std::optional<ProcessResult> result = host->wait(10s);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, 0);
+    // About 100 ms: one tick of the exit timer, plus the shutdown.
+    std::cout << "host ended "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - gone)
+                     .count()
+              << " ms after the outside window\n";
+}
+
+TEST_F(HostProgramTest, SigtermShutsDownInOrder)
+{
+    // The small test modules record their OnProgramExit calls (the IEExt one exports
+    // none).
+    writeMainDword("ISREGISTERED", 1);
+    for (const char* module : {"Chain", "Local", "Filters", "IEExt"}) {
+        const std::string key = std::string(settings::DllsKey) + "\\" + module + ".dll";
+        const fs::path path = testsupport::testModulesDir() /
+                              ("host_testmodule_Table" + std::string(module)) /
+                              (std::string("Table") + module + ".dll");
+        settings::Key::create(HKEY_LOCAL_MACHINE, key.c_str())
+            .writeString("PathName", platform::toDosPath(path).str());
+    }
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+    EXPECT_TRUE(portAccepts(m_port));
+
+    host->signal(SIGTERM);
+    const std::optional<ProcessResult> result = host->wait(20s);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, 0);
+    EXPECT_EQ(testsupport::readFile(m_prefix.path() / "exit-order.log"), "Chain\nLocal\nFilters\n");
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_FALSE(portAccepts(m_port));
+}
+
+TEST_F(HostProgramTest, CtlReportsNoHost)
+{
+    EXPECT_EQ(ctl({"start"}).exitCode, 1);
+    const ProcessResult status = ctl({"status"});
+    EXPECT_NE(status.out.find("host: not running"), std::string::npos) << status.out;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

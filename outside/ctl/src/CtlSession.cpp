@@ -1,0 +1,195 @@
+#include "CtlSession.h"
+
+#include "HostLocator.h"
+#include "StopSignals.h"
+
+#include <common/HostMessages.h>
+#include <common/Settings.h>
+#include <platform/Windows.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <optional>
+
+namespace ctl {
+
+namespace {
+
+// How often a watching ctl checks that the host is still there.
+constexpr int kHostCheckMs = 250;
+
+std::string dwordText(std::optional<DWORD> value)
+{
+    return value ? std::to_string(*value) : "unset";
+}
+
+// Levels are DWORDs whose 0xFFFFFFFF means "no level chosen": shown as -1.
+std::string levelText(std::optional<DWORD> value)
+{
+    return value ? std::to_string(static_cast<std::int32_t>(*value)) : "unset";
+}
+
+} // namespace
+
+CtlSession::~CtlSession()
+{
+    disconnect();
+}
+
+int CtlSession::run(const CtlRequest& request)
+{
+    switch (request.action) {
+    case Action::Help:
+        std::fputs(usageText(), m_out);
+        return ExitDone;
+    case Action::Status:
+        return status();
+    case Action::Watch:
+        return watch();
+    case Action::Message:
+    case Action::Command:
+        return control(request);
+    }
+    return ExitUsage;
+}
+
+int CtlSession::fail(int code, const std::string& text)
+{
+    std::fprintf(m_err, "umbravia-ctl: %s\n", text.c_str());
+    return code;
+}
+
+int CtlSession::status()
+{
+    const bool running = HostLocator::hostRunning();
+    const HKEY root = HKEY_LOCAL_MACHINE;
+    std::fprintf(m_out, "host: %s\n", running ? "running" : "not running");
+    std::fprintf(m_out, "ACTIVE: %s\n",
+                 dwordText(settings::readDword(root, settings::MainKey, "ACTIVE")).c_str());
+    std::fprintf(m_out, "privacy level: %s\n",
+                 levelText(settings::readDword(root, settings::MainKey, "PRIVACYLEVEL")).c_str());
+    std::fprintf(m_out, "anonymity level: %s\n",
+                 levelText(settings::readDword(root, settings::MainKey, "ANONYMITYLEVEL")).c_str());
+    return running ? ExitDone : ExitNoHost;
+}
+
+int CtlSession::connect()
+{
+    if (!HostLocator::hostRunning()) {
+        return fail(ExitNoHost, "Umbravia is not running");
+    }
+    m_host = HostLocator::waitForMainWindow(StartWait);
+    if (m_host == 0) {
+        return fail(ExitNoHost, HostLocator::hostRunning()
+                                    ? "Umbravia runs, but its main window did not appear"
+                                    : "Umbravia is not running");
+    }
+    m_window = std::make_unique<CtlWindow>();
+    if (m_window->hwnd() == 0) {
+        return fail(ExitNoAnswer,
+                    "cannot create a window (error " + std::to_string(GetLastError()) + ")");
+    }
+    if (!send(msg::RegisterWindow, m_window->hwnd(), "the registration")) {
+        return ExitNoAnswer;
+    }
+    m_registered = true;
+    return ExitDone;
+}
+
+void CtlSession::disconnect()
+{
+    if (m_registered) {
+        m_registered = false;
+        if (IsWindow(m_host)) {
+            SendMessage(m_host, msg::UnregisterWindow, m_window->hwnd(), 0);
+        }
+    }
+}
+
+bool CtlSession::send(UINT message, WPARAM wParam, const std::string& what)
+{
+    SetLastError(ERROR_SUCCESS);
+    SendMessage(m_host, message, wParam, 0);
+    const DWORD error = GetLastError();
+    if (error == ERROR_SUCCESS) {
+        return true;
+    }
+    if (error == static_cast<DWORD>(ERROR_TIMEOUT)) {
+        fail(ExitNoAnswer, "Umbravia did not answer " + what + " within " +
+                               std::to_string(platform::sendTimeoutMs()) +
+                               " ms; it may still be busy with it");
+    } else if (!IsWindow(m_host)) {
+        fail(ExitNoAnswer, "Umbravia ended before it took " + what);
+    } else {
+        fail(ExitNoAnswer,
+             "Umbravia did not take " + what + " (error " + std::to_string(error) + ")");
+    }
+    return false;
+}
+
+int CtlSession::control(const CtlRequest& request)
+{
+    if (const int code = connect(); code != ExitDone) {
+        return code;
+    }
+    const std::string what = "'" + request.name + "'";
+    // The host acts inside the handler (a clean-up sweeps folders, a restart waits for
+    // the listener): give it longer than a registration, unless the user chose a bound.
+    if (std::getenv("UMBRAVIA_SEND_TIMEOUT_MS") == nullptr) {
+        platform::setSendTimeoutMs(CommandWaitMs);
+    }
+    if (request.action == Action::Message) {
+        return send(request.message, request.wParam, what) ? ExitDone : ExitNoAnswer;
+    }
+    if (request.commandId == cmd::Exit) {
+        // The host waits for registered windows before it ends: leave its list first.
+        disconnect();
+        const HWND host = m_host;
+        SetLastError(ERROR_SUCCESS);
+        SendMessage(host, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(cmd::Exit), 0), 0);
+        if (GetLastError() != ERROR_SUCCESS && IsWindow(host)) {
+            return fail(ExitNoAnswer, "Umbravia did not take " + what);
+        }
+        return ExitDone;
+    }
+    return send(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(request.commandId), 0), what)
+               ? ExitDone
+               : ExitNoAnswer;
+}
+
+int CtlSession::watch()
+{
+    // A reader that goes away (watch | head) ends the watch instead of killing it.
+    ::signal(SIGPIPE, SIG_IGN);
+    StopSignals stop([] { PostQuitMessage(ExitDone); });
+    if (const int code = connect(); code != ExitDone) {
+        return code;
+    }
+    m_window->printTo(m_out);
+    // On standard error, so that standard output carries notification lines only.
+    std::fprintf(m_err, "umbravia-ctl: watching Umbravia's notifications (Ctrl+C ends)\n");
+    std::fflush(m_err);
+    bool hostEnded = false;
+    QTimer hostCheck;
+    QObject::connect(&hostCheck, &QTimer::timeout, [&] {
+        if (!IsWindow(m_host)) {
+            hostEnded = true;
+            PostQuitMessage(ExitNoHost);
+        }
+    });
+    hostCheck.start(kHostCheckMs);
+    QCoreApplication::exec();
+    m_window->printTo(nullptr);
+    if (hostEnded) {
+        m_registered = false;
+        return fail(ExitNoHost, "Umbravia has ended");
+    }
+    disconnect();
+    return ExitDone;
+}
+
+} // namespace ctl
