@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # One command from a fresh Debian 12 machine to a running Umbravia: installs what is
-# missing, builds, starts the program (with a window when a display exists, headless
-# otherwise). Stop it with Ctrl+C.
+# missing, builds, and starts build/bin/Umbravia.exe with a window when a display exists,
+# headless otherwise (the proxy answers on its port either way). Extra arguments go to
+# the program ("+Tray" starts it in the notification area).
+# Stop it with Ctrl+C, "build/bin/umbravia-ctl exit", or the tray menu's "Close Umbravia".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 UMBRAVIA_BUILD_DIR=build scripts/build.sh -DUMBRAVIA_TESTS=OFF
-if [ -x "build/bin/Umbravia.exe" ]; then
-  exec "build/bin/Umbravia.exe" "$@"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display: Umbravia runs headless. Questions are answered on standard error" \
+       "with their default button (UMBRAVIA_MESSAGEBOX_ANSWER=yes|no|ok|cancel to choose)." >&2
 fi
-echo "Umbravia.exe is not built yet in this version; the tools in build/bin are:" >&2
-ls build/bin >&2
-exit 1
+echo "Starting Umbravia; the proxy listens on 127.0.0.1, port PROXYPORT (8080 unless set)." >&2
+echo "Stop it with Ctrl+C or: build/bin/umbravia-ctl exit" >&2
+# An absolute program path: the install folder (and with it the modules' paths) comes
+# from it.
+exec "$(pwd)/build/bin/Umbravia.exe" "$@"

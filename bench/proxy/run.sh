@@ -15,19 +15,8 @@ targets=(direct socat engine engine_filtered privoxy tinyproxy)
 ie_agent="Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"
 
 # --- tools -------------------------------------------------------------------------
-need=()
-for pair in nginx:nginx-light privoxy:privoxy tinyproxy:tinyproxy socat:socat wrk:wrk \
-            curl:curl; do
-  command -v "${pair%%:*}" >/dev/null 2>&1 || need+=("${pair#*:}")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${need[@]}" >/dev/null
-  # Debian starts them as services on their default ports: we run our own instances.
-  for service in nginx privoxy tinyproxy; do
-    $sudo service "$service" stop >/dev/null 2>&1 || true
-  done
-fi
+source "$(dirname "$0")/../lib/common.sh"
+bench_install nginx:nginx-light privoxy:privoxy tinyproxy:tinyproxy socat:socat wrk:wrk curl:curl
 
 work="$(mktemp -d /tmp/proxy-bench-XXXXXX)"
 pids=()
@@ -38,29 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port_free() { ! (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
-free_port() {
-  local p
-  while :; do
-    p=$((20000 + RANDOM % 40000))
-    port_free 127.0.0.1 "$p" && { echo "$p"; return; }
-  done
-}
-wait_listening() { # address port
-  for _ in $(seq 1 200); do
-    port_free "$1" "$2" || return 0
-    sleep 0.05
-  done
-  echo "bench/proxy: nothing listens on $1:$2" >&2
-  return 1
-}
-
 # --- origin ------------------------------------------------------------------------
-while :; do
-  origin="127.$((100 + RANDOM % 100)).$((RANDOM % 250 + 2)).$((RANDOM % 250 + 2))"
-  port_free "$origin" 80 && break
-done
-mkdir -p "$work/www" "$work/nginx"
+bench_start_origin "$work"
 head -c 1024 /dev/zero | tr '\0' 'a' >"$work/www/1k.bin"
 head -c $((100 * 1024 * 1024)) /dev/urandom >"$work/www/big.bin"
 { # a tag-dense page full of scripts, pop-ups, images and timers: about 100 KiB
@@ -73,32 +41,6 @@ head -c $((100 * 1024 * 1024)) /dev/urandom >"$work/www/big.bin"
   done
   echo "</body></html>"
 } >"$work/www/page.html"
-cat >"$work/nginx/nginx.conf" <<CONF
-user root;
-worker_processes 1;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  types { text/html html; application/octet-stream bin; }
-  access_log off;
-  sendfile on;
-  tcp_nopush off;
-  tcp_nodelay on;
-  keepalive_requests 10000000;
-  keepalive_timeout 120;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  server { listen $origin:80; root $work/www; }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
-pids+=($!)
-wait_listening "$origin" 80
 
 # --- relays and proxies --------------------------------------------------------------
 declare -A port
@@ -170,7 +112,6 @@ mbps() { # target
           -w '%{speed_download}' "http://$origin/big.bin" 2>/dev/null) || speed=0
   awk -v s="$speed" 'BEGIN {printf "%.1f", s / 1000000}'
 }
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{v[NR]=$1} END {print (NR ? v[int((NR+1)/2)] : 0)}'; }
 
 # The filtered engine must really rewrite the page (its scripts, pop-ups and timers).
 if [ "$have_filters" -eq 1 ]; then
