@@ -1,5 +1,4 @@
 #include <common/HostLink.h>
-
 #include <common/HostMessages.h>
 #include <platform/KernelObjects.h>
 #include <platform/Windows.h>
