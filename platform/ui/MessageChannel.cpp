@@ -167,6 +167,9 @@ void MessageReceiver::run()
         if (fds[0].revents != 0) {
             return;
         }
+        // A connection accepted below has no entry in fds yet: it is read from the next
+        // poll on.
+        const std::size_t polled = connections.size();
         if (fds[1].revents != 0) {
             int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd >= 0) {
@@ -176,7 +179,7 @@ void MessageReceiver::run()
         std::vector<std::shared_ptr<Connection>> open;
         for (std::size_t i = 0; i < connections.size(); ++i) {
             bool keep = true;
-            if (fds[i + 2].revents != 0) {
+            if (i < polled && fds[i + 2].revents != 0) {
                 Packet packet;
                 while (true) {
                     ssize_t n = ::recv(connections[i]->fd, &packet, sizeof packet, MSG_DONTWAIT);

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -314,6 +315,19 @@ TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
 
+    // The window is listed from the start of its creation; its pages come a moment later.
+    HWND page = 0;
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, "Activity")) != 0; }, 10s));
+    // Exports the list and returns the file (the export button, pressed from outside).
+    const auto exported = [&] {
+        SendMessage(page, WM_COMMAND, 1028, 0);
+        return fs::exists(log) ? testsupport::readFile(log) : std::string();
+    };
+    const auto lines = [](const std::string& text) {
+        return std::count(text.begin(), text.end(), '\n');
+    };
+
     const std::string proxy = "127.0.0.1:" + std::to_string(m_port);
     std::vector<int> clientPorts;
     for (int i = 0; i < 3; ++i) {
@@ -324,16 +338,14 @@ TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
              "http://" + origin.address() + "/page" + std::to_string(i)});
         ASSERT_EQ(curl.out, "200") << curl.err;
         clientPorts.push_back(clientPort);
-        // One request at a time: the entry shows the texts current when the window
-        // handles the notification.
-        ASSERT_TRUE(origin.waitForConnections(static_cast<std::size_t>(i + 1)));
+        // One request at a time: an entry shows the texts current when the window
+        // handles the notification, so each is listed before the next request goes.
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines(exported()) == 3 + i + 1; }, 10s));
     }
     // A program the list does not recognise adds nothing.
     testsupport::runProcess({"curl", "-s", "-o", "/dev/null", "-x", proxy, "-A", "Wget/1.21",
                              "http://" + origin.address() + "/other"});
 
-    const HWND page = FindWindowEx(window, 0, DIALOG_CLASS, "Activity");
-    ASSERT_NE(page, 0);
     std::string expected;
     const std::string rule(79, '-');
     expected += rule + "\r\nRequest ID\tProgram Name\t\tPort\t\tDestination\r\n" + rule + "\r\n";
@@ -342,15 +354,7 @@ TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
                     std::to_string(clientPorts[static_cast<std::size_t>(i)]) + "\t\t" +
                     origin.address() + "\r\n";
     }
-    // The notifications are posted: wait until the export holds all three entries.
-    std::string written;
-    testsupport::waitFor(
-        [&] {
-            SendMessage(page, WM_COMMAND, 1028, 0);
-            written = fs::exists(log) ? testsupport::readFile(log) : std::string();
-            return written == expected;
-        },
-        10s);
+    const std::string written = exported();
     EXPECT_EQ(written, expected);
     exitHost(*host);
 }

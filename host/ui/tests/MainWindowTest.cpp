@@ -141,6 +141,10 @@ protected:
 
     MainWindow& create(bool hidden = false)
     {
+        // A new window replaces the old one: the server goes before the state it uses.
+        m_window.reset();
+        m_server.reset();
+        m_state.reset();
         m_modules = std::make_unique<host::ModuleTable>();
         EXPECT_EQ(m_modules->load(), host::ModuleTable::LoadOutcome::Loaded);
         for (host::Slot slot : host::SlotOrder) {
