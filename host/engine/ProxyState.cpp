@@ -6,25 +6,35 @@ namespace host {
 
 void ProxyState::notifyNewRequest()
 {
-    HWND window = mainWindow.load();
-    if (window == 0) {
-        return;
+    if (mainWindow.load() == 0) {
+        return; // nobody to tell
     }
     m_newRequests.fetch_add(1);
-    if (m_queuedNotices.fetch_add(1) < MaxQueuedNewRequests) {
-        if (PostMessage(window, msg::NewRequest, NewRequestCounted, 0)) {
-            return;
-        }
+    if (!m_noticePending.exchange(true)) {
+        postNewRequest();
     }
-    m_queuedNotices.fetch_sub(1);
 }
 
 unsigned ProxyState::takeNewRequests()
 {
-    if (m_queuedNotices.load() > 0) {
-        m_queuedNotices.fetch_sub(1);
-    }
     return m_newRequests.exchange(0);
+}
+
+void ProxyState::releaseNewRequests()
+{
+    m_noticePending = false;
+    if (m_newRequests.load() > 0 && !m_noticePending.exchange(true)) {
+        postNewRequest();
+    }
+}
+
+void ProxyState::postNewRequest()
+{
+    const HWND window = mainWindow.load();
+    if (window == 0 || !PostMessage(window, msg::NewRequest, NewRequestCounted, 0)) {
+        // Nobody to tell: the count waits for the next request or release.
+        m_noticePending = false;
+    }
 }
 
 void ProxyState::notifyActivity()

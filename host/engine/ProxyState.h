@@ -41,23 +41,29 @@ struct ProxyState {
     std::atomic<SetVendorFn> setVendor{nullptr};
     ConnectionTracker connections;
 
-private:
-    std::atomic<unsigned> m_newRequests{0};   // counted, not yet taken by the window
-    std::atomic<unsigned> m_queuedNotices{0}; // 1225 posted, not yet handled
-public:
-    // 1225 to the main window: an activity entry from the last-request texts. Requests
-    // are counted; while MaxQueuedNewRequests notifications wait in the window's queue,
-    // further requests are only counted, so a busy browser cannot flood the queue. The
-    // engine's notifications carry NewRequestCounted in wParam.
+    // 1225 to the main window: an activity entry from the last-request texts.
+    // Requests are counted, and one notification (NewRequestCounted in wParam) stands for
+    // all those counted until the window takes them. While one is pending no other is
+    // posted, so a busy browser neither floods the window's queue nor wakes the window
+    // for every request.
     void notifyNewRequest();
     // The window's side: the requests counted since the last call (each becomes one
-    // entry).
+    // entry). The pending notification stays pending until releaseNewRequests().
     unsigned takeNewRequests();
+    // Ends the pending state (the window calls it a moment after taking, which bounds
+    // how often it is woken); requests counted meanwhile are notified at once.
+    void releaseNewRequests();
 
     static constexpr WPARAM NewRequestCounted = 1;
-    static constexpr unsigned MaxQueuedNewRequests = 64;
+
     // 1214 to every live registered window.
     void notifyActivity();
+
+private:
+    void postNewRequest();
+
+    std::atomic<unsigned> m_newRequests{0};   // counted, not yet taken by the window
+    std::atomic<bool> m_noticePending{false}; // a 1225 posted and not yet released
 };
 
 } // namespace host

@@ -42,6 +42,26 @@ private:
     std::map<UINT, int> m_counts;
 };
 
+// The main window's side of the activity notifications: it takes the counted requests
+// and ends the pending state at once, as the real window does after its pause.
+class ActivityWindow : public CountingWindow {
+public:
+    explicit ActivityWindow(host::ProxyState& state) : m_state(state) {}
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == msg::NewRequest && wParam == host::ProxyState::NewRequestCounted) {
+            m_requests += m_state.takeNewRequests();
+            m_state.releaseNewRequests();
+        }
+        return CountingWindow::windowProc(message, wParam, lParam);
+    }
+    unsigned requests() const { return m_requests.load(); }
+
+private:
+    host::ProxyState& m_state;
+    std::atomic<unsigned> m_requests{0};
+};
+
 // Runs this thread's event loop until pred() holds or the time is up.
 template <typename Pred> bool pumpUntil(Pred pred, int timeoutMs = 5000)
 {
@@ -63,55 +83,62 @@ void pumpFor(int ms)
 
 } // namespace
 
-TEST_F(EngineTest, NewRequestsBeyondTheQueueBoundAreCountedNotPosted)
+TEST_F(EngineTest, WhileANewRequestNoticeIsPendingRequestsAreOnlyCounted)
 {
-    CountingWindow mainWindow;
+    CountingWindow mainWindow; // takes nothing: the notice stays pending
     ASSERT_TRUE(start());
     m_state->mainWindow = mainWindow.hwnd();
-    const unsigned requests = host::ProxyState::MaxQueuedNewRequests * 3;
-    for (unsigned i = 0; i < requests; ++i) {
+    for (int i = 0; i < 100; ++i) {
         m_state->notifyNewRequest();
     }
-    pumpFor(100);
-    // The window was not taking them: the queue held at its bound...
-    EXPECT_EQ(mainWindow.count(msg::NewRequest),
-              static_cast<int>(host::ProxyState::MaxQueuedNewRequests));
-    // ...and not one request was lost.
-    EXPECT_EQ(m_state->takeNewRequests(), requests);
+    pumpFor(50);
+    EXPECT_EQ(mainWindow.count(msg::NewRequest), 1);
+    // Not one request is lost.
+    EXPECT_EQ(m_state->takeNewRequests(), 100u);
     EXPECT_EQ(m_state->takeNewRequests(), 0u);
-    // Once the window has handled its notifications, each request posts again.
-    for (unsigned i = 1; i < host::ProxyState::MaxQueuedNewRequests; ++i) {
-        m_state->takeNewRequests();
-    }
+    // Requests counted after the take are notified when the window releases.
     m_state->notifyNewRequest();
-    EXPECT_TRUE(pumpUntil([&] {
-        return mainWindow.count(msg::NewRequest) ==
-               static_cast<int>(host::ProxyState::MaxQueuedNewRequests) + 1;
-    }));
+    m_state->notifyNewRequest();
+    m_state->releaseNewRequests();
+    EXPECT_TRUE(pumpUntil([&] { return mainWindow.count(msg::NewRequest) == 2; }));
+    EXPECT_EQ(m_state->takeNewRequests(), 2u);
+    // A release with nothing counted posts nothing; the next request posts at once.
+    m_state->releaseNewRequests();
+    pumpFor(20);
+    EXPECT_EQ(mainWindow.count(msg::NewRequest), 2);
+    m_state->notifyNewRequest();
+    EXPECT_TRUE(pumpUntil([&] { return mainWindow.count(msg::NewRequest) == 3; }));
+}
+
+TEST_F(EngineTest, WithoutAMainWindowNothingIsCounted)
+{
+    ASSERT_TRUE(start());
+    m_state->notifyNewRequest();
+    EXPECT_EQ(m_state->takeNewRequests(), 0u);
 }
 
 TEST_F(EngineTest, EachDirectRequestPostsNewRequestToTheMainWindow)
 {
     OriginServer origin;
-    CountingWindow mainWindow;
     ASSERT_TRUE(start());
+    ActivityWindow mainWindow(*m_state);
     m_state->mainWindow = mainWindow.hwnd();
     Client client(m_port);
     ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/1")));
     EXPECT_EQ(client.responseBody(), "target=/1");
-    EXPECT_TRUE(pumpUntil([&] { return mainWindow.count(msg::NewRequest) == 1; }));
+    EXPECT_TRUE(pumpUntil([&] { return mainWindow.requests() == 1; }));
     ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/2")));
     EXPECT_EQ(client.responseBody(), "target=/2");
-    EXPECT_TRUE(pumpUntil([&] { return mainWindow.count(msg::NewRequest) == 2; }));
+    EXPECT_TRUE(pumpUntil([&] { return mainWindow.requests() == 2; }));
     pumpFor(50);
-    EXPECT_EQ(mainWindow.count(msg::NewRequest), 2);
+    EXPECT_EQ(mainWindow.requests(), 2u);
 }
 
 TEST_F(EngineTest, TunnelReportsOnlyItsFirstRequest)
 {
     OriginServer upstream(OriginServer::Mode::Echo, "127.0.0.1", testsupport::freePort());
-    CountingWindow mainWindow;
     ASSERT_TRUE(start());
+    ActivityWindow mainWindow(*m_state);
     setUpstream(upstream.address(), upstream.port());
     m_state->mainWindow = mainWindow.hwnd();
     Client client(m_port);
@@ -120,9 +147,9 @@ TEST_F(EngineTest, TunnelReportsOnlyItsFirstRequest)
     EXPECT_EQ(client.receive(request.size()), request);
     ASSERT_TRUE(client.send(request));
     EXPECT_EQ(client.receive(request.size()), request);
-    EXPECT_TRUE(pumpUntil([&] { return mainWindow.count(msg::NewRequest) >= 1; }));
+    EXPECT_TRUE(pumpUntil([&] { return mainWindow.requests() >= 1; }));
     pumpFor(50);
-    EXPECT_EQ(mainWindow.count(msg::NewRequest), 1);
+    EXPECT_EQ(mainWindow.requests(), 1u);
 }
 
 TEST_F(EngineTest, ClientLeavingBeforeTheHostLineIsNoActivityEntry)

@@ -74,6 +74,9 @@ MainWindow::MainWindow(ProxyServer& server, ProxyState& state, bool startHidden,
       m_refresh(std::make_unique<ProxyListRefresh>(state.modules))
 {
     attachWidget(this);
+    m_newRequestPause.setSingleShot(true);
+    m_newRequestPause.setInterval(NewRequestPauseMs);
+    connect(&m_newRequestPause, &QTimer::timeout, this, [this] { m_state.releaseNewRequests(); });
     setUpFrame();
     loadBackground();
     for (Slot slot : SlotOrder) {
@@ -613,10 +616,15 @@ void MainWindow::newRequest(WPARAM origin)
 {
     // The engine's notifications stand for every request it counted since the last one
     // was handled; a notification from anywhere else is one request.
-    const unsigned requests =
-        origin == ProxyState::NewRequestCounted ? m_state.takeNewRequests() : 1;
+    const bool counted = origin == ProxyState::NewRequestCounted;
+    const unsigned requests = counted ? m_state.takeNewRequests() : 1;
     const LastRequest::Texts texts = m_state.lastRequest.texts();
     m_activity->onNewRequest(texts.userAgent, texts.clientPort, texts.destination, requests);
+    if (counted && !m_newRequestPause.isActive()) {
+        // The next notification may come after a short pause: a busy browser then wakes
+        // this window a few dozen times a second, not once per request.
+        m_newRequestPause.start();
+    }
 }
 
 void MainWindow::apply()

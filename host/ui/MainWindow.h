@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QPixmap>
 #include <QPoint>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -84,6 +85,10 @@ protected:
     void reject() override;
 
 private:
+    // The shortest time between two activity notifications from the proxy.
+    static constexpr int NewRequestPauseMs = 20;
+    QTimer m_newRequestPause;
+
     // Creation, in order.
     void setUpFrame();
     void loadBackground();
