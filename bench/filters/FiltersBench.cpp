@@ -4,6 +4,8 @@
 // The request goes to a site that is not on the trusted list, as most do; a second
 // figure times one to a trusted site, for which the cookie store is read as well.
 
+#include "EveryOption.h"
+
 #include <common/PluginContract.h>
 #include <common/Settings.h>
 #include <platform/Environment.h>
@@ -77,21 +79,7 @@ template <typename Fn> double medianMicroseconds(int runs, Fn fn)
 void configure(RegisterDLLFn registerDll)
 {
     registerDll("C:\\Program Files\\Umbravia\\Filters.dll");
-    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)
-        .writeDword("PRIVACYLEVEL", 0xFFFFFFFF);
-    const settings::Key req = settings::Key::create(HKEY_LOCAL_MACHINE, settings::RequestKey);
-    for (const char* name :
-         {"", "BROWSERSHIELD", "OSSHIELD", "DISABLEALLCOOKIES", "DISABLEUNSAFECOOKIES", "IPMASKING",
-          "REFERRERBLOCK", "DISABLEINTERNETCACHE"}) {
-        req.writeDword(name, 1);
-    }
-    req.writeDword("FAKEIP", 0xC0A80001);
-    const settings::Key res = settings::Key::create(HKEY_LOCAL_MACHINE, settings::ResponseKey);
-    for (const char* name : {"", "BLOCKIMAGES", "BLOCKBANNERS", "BLOCKSCRIPTS", "DISABLEONUNLOAD",
-                             "HIDEPAGETITLE", "BLOCKPOPUPS", "REMOVECTXMENUDIS", "REMOVEFLASH",
-                             "REMOVESTATUSMODS", "DISABLETIMERPROC"}) {
-        res.writeDword(name, 1);
-    }
+    filters::switchEveryOptionOn();
     const std::string base = settings::RequestKey;
     settings::saveList(HKEY_LOCAL_MACHINE, (base + "\\CUSTOMFILTERS").c_str(),
                        {1, {"Accept-Language: fr", "Accept-Encoding: identity"}});

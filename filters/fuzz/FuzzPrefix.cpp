@@ -1,5 +1,6 @@
 #include "FuzzPrefix.h"
 
+#include "EveryOption.h"
 #include "Registration.h"
 
 #include <common/Settings.h>
@@ -61,21 +62,7 @@ void preparePrefix()
     if (!Registration::registerModule("C:\\Fuzz\\Filters.dll")) {
         std::abort();
     }
-    const settings::Key req = settings::Key::create(HKEY_LOCAL_MACHINE, settings::RequestKey);
-    for (const char* name :
-         {"", "BROWSERSHIELD", "OSSHIELD", "DISABLEALLCOOKIES", "DISABLEUNSAFECOOKIES", "IPMASKING",
-          "REFERRERBLOCK", "DISABLEINTERNETCACHE"}) {
-        req.writeDword(name, 1);
-    }
-    req.writeDword("FAKEIP", 0xC0A80001);
-    const settings::Key res = settings::Key::create(HKEY_LOCAL_MACHINE, settings::ResponseKey);
-    for (const char* name : {"", "BLOCKIMAGES", "BLOCKBANNERS", "BLOCKSCRIPTS", "DISABLEONUNLOAD",
-                             "HIDEPAGETITLE", "BLOCKPOPUPS", "REMOVECTXMENUDIS", "REMOVEFLASH",
-                             "REMOVESTATUSMODS", "DISABLETIMERPROC"}) {
-        res.writeDword(name, 1);
-    }
-    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)
-        .writeDword("PRIVACYLEVEL", 0xFFFFFFFF);
+    filters::switchEveryOptionOn();
     const std::string base = settings::RequestKey;
     writeList(base + "\\CUSTOMFILTERS", {"Accept-Language: fr", "Host: example.org", "X: "});
     writeList(base + "\\STOPSERVERS", {"blocked.example", "ADS."});
