@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace platform {
 
@@ -37,6 +39,19 @@ Application::Application(int& argc, char** argv)
         // Qt's own event loop folds the wake-ups of many posts into one; the GLib loop
         // makes a system call per posted message, and the proxy posts per relayed chunk.
         ::setenv("QT_NO_GLIB", "1", 1);
+    }
+    if (!isSet("XDG_RUNTIME_DIR")) {
+        // Headless sessions (ssh, cron, containers) often have none; Qt would use a
+        // folder of its own in /tmp and warn about it at every start. A private folder
+        // in the prefix's run folder serves instead.
+        const HostPath runtime = runFolder() / "xdg-runtime";
+        std::error_code error;
+        std::filesystem::create_directories(runtime, error);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, error);
+        if (!error) {
+            ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        }
     }
     m_app = std::make_unique<QApplication>(argc, argv);
     // Closing a dialog must not end a program that runs its main window modally.
