@@ -172,7 +172,10 @@ bool ResponseFilter::hideTitle()
 }
 
 // Each call becomes the statement "null;" followed by a comment holding the call up to
-// its semicolon. Notifies once per call itself.
+// its semicolon; without a semicolon after it, a line comment, and the rule ends there.
+// (The line comment is what a call with a semicolon first gets too, but the block
+// comment overwrites it whole, so it is written only when it stays.) Notifies once per
+// call itself.
 bool ResponseFilter::defusePopups()
 {
     std::size_t from = 0;
@@ -181,7 +184,6 @@ bool ResponseFilter::defusePopups()
         if (call == npos) {
             return false;
         }
-        write(call, PopupLineComment);
         // "window.open" holds no semicolon, so the first one at or after the call is the
         // first one after its name.
         const std::size_t argument = call + PopupCallSize;
@@ -189,6 +191,7 @@ bool ResponseFilter::defusePopups()
                               ? std::memchr(m_text + argument, ';', m_length - argument)
                               : nullptr;
         if (hit == nullptr) {
+            write(call, PopupLineComment);
             return false; // the call stays commented out to the end of its line
         }
         popupCall(call, static_cast<const char*>(hit) - m_text);

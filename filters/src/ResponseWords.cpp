@@ -1,12 +1,9 @@
 #include "ResponseWords.h"
 
+#include "FirstBytes.h"
 #include "TextTools.h"
 
 #include <algorithm>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace filters {
 
@@ -74,69 +71,20 @@ unsigned startingWith(char c)
     return StartingWith[static_cast<unsigned char>(c)];
 }
 
-#if defined(__SSE2__)
-// The first-byte filters: positions that may begin a word, for a closer look. A '<'
-// before a letter that starts a wanted tag name ('s', 't', 'o', any case) or before '/';
-// "on"; "window" with its '.'; ".s" with the 'f' of ".swf"; "setT". The loads reach 6
-// bytes past the block, so the loop stops 6 bytes early.
-template <typename V, typename Ops>
-std::size_t filterBlocks(const char* text, std::size_t from, std::size_t to,
-                         std::vector<std::uint32_t>& hits)
+// Sixty-four positions at a time through the first-byte filter; returns where the
+// blocks stopped (the filter reads 6 bytes past a block).
+template <typename Found>
+std::size_t filterFirstBytes(const char* text, std::size_t from, std::size_t to, Found found)
 {
-    constexpr std::size_t Width = sizeof(V);
+    constexpr std::size_t Block = 64;
     std::size_t i = from;
-    const V caseBit = Ops::set(0x20);
-    for (; i + Width + 6 <= to; i += Width) {
-        const char* p = text + i;
-        const V v0 = Ops::load(p);
-        const V v1 = Ops::load(p + 1);
-        const V v3 = Ops::load(p + 3);
-        const V v6 = Ops::load(p + 6);
-        const V l1 = Ops::orv(v1, caseBit);
-        const V l3 = Ops::orv(v3, caseBit);
-        const V tagSecond = Ops::orv(Ops::orv(Ops::eq(l1, 's'), Ops::eq(l1, 't')),
-                                     Ops::orv(Ops::eq(l1, 'o'), Ops::eq(v1, '/')));
-        const V tags = Ops::andv(Ops::eq(v0, '<'), tagSecond);
-        const V on = Ops::andv(Ops::eq(v0, 'o'), Ops::eq(v1, 'n'));
-        const V window = Ops::andv(Ops::eq(v0, 'w'), Ops::eq(v6, '.'));
-        const V flash = Ops::andv(Ops::andv(Ops::eq(v0, '.'), Ops::eq(l1, 's')), Ops::eq(l3, 'f'));
-        const V timer = Ops::andv(Ops::eq(v0, 's'), Ops::eq(v3, 'T'));
-        const V all = Ops::orv(Ops::orv(Ops::orv(tags, on), Ops::orv(window, flash)), timer);
-        for (std::uint32_t bits = Ops::mask(all); bits != 0; bits &= bits - 1) {
-            hits.push_back(
-                static_cast<std::uint32_t>(i + static_cast<unsigned>(__builtin_ctz(bits))));
+    for (; i + Block + 6 <= to; i += Block) {
+        for (std::uint64_t bits = firstBytes64(text + i); bits != 0; bits &= bits - 1) {
+            found(i + static_cast<unsigned>(__builtin_ctzll(bits)));
         }
     }
     return i;
 }
-
-struct Sse2 {
-    static __m128i load(const char* p)
-    {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    }
-    static __m128i set(char c) { return _mm_set1_epi8(c); }
-    static __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
-    static __m128i orv(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
-    static __m128i andv(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
-    static std::uint32_t mask(__m128i v)
-    {
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(v));
-    }
-};
-
-std::size_t filterFirstBytes(const char* text, std::size_t from, std::size_t to,
-                             std::vector<std::uint32_t>& hits)
-{
-    return filterBlocks<__m128i, Sse2>(text, from, to, hits);
-}
-#else
-std::size_t filterFirstBytes(const char*, std::size_t from, std::size_t,
-                             std::vector<std::uint32_t>&)
-{
-    return from; // every position gets the close look
-}
-#endif
 
 } // namespace
 
@@ -160,23 +108,30 @@ template <typename Found> void ResponseWords::classify(std::size_t pos, Found fo
     };
     switch (m_text[pos]) {
     case '<':
-        if (pos + 1 < m_length) {
-            switch (lowerChar(m_text[pos + 1])) {
-            case 's':
-                test(ScriptOpen);
+        // Most tags are none of these: two more bytes tell which could be.
+        if (m_length - pos >= 3) {
+            const bool closing = m_text[pos + 1] == '/';
+            if (closing && m_length - pos < 4) {
                 break;
-            case '/':
-                test(ScriptClose);
-                test(TitleClose);
-                test(ObjectClose);
-                test(CellTag);
+            }
+            const char* name = m_text + pos + (closing ? 2 : 1);
+            switch (lowerChar(name[0])) {
+            case 's':
+                if (lowerChar(name[1]) == 'c') {
+                    test(closing ? ScriptClose : ScriptOpen);
+                }
                 break;
             case 't':
-                test(TitleOpen);
-                test(CellTag);
+                if (lowerChar(name[1]) == 'i') {
+                    test(closing ? TitleClose : TitleOpen);
+                } else if (lowerChar(name[1]) == 'd') {
+                    test(CellTag);
+                }
                 break;
             case 'o':
-                test(ObjectOpen);
+                if (lowerChar(name[1]) == 'b') {
+                    test(closing ? ObjectClose : ObjectOpen);
+                }
                 break;
             default:
                 break;
@@ -216,15 +171,13 @@ void ResponseWords::scan(const char* text, std::size_t length, unsigned wanted)
 
 void ResponseWords::scanRange(std::size_t from, std::size_t to)
 {
-    m_hits.clear();
-    for (std::size_t i = filterFirstBytes(m_text, from, to, m_hits); i < to; ++i) {
-        if (startingWith(m_text[i]) != 0) {
-            m_hits.push_back(static_cast<std::uint32_t>(i));
-        }
-    }
-    for (const std::uint32_t pos : m_hits) {
-        if ((startingWith(m_text[pos]) & m_wanted) != 0) {
-            classify(pos, [&](Word word) { m_positions[word].push_back(pos); });
+    auto found = [&](std::size_t pos) {
+        classify(pos,
+                 [&](Word word) { m_positions[word].push_back(static_cast<std::uint32_t>(pos)); });
+    };
+    for (std::size_t i = filterFirstBytes(m_text, from, to, found); i < to; ++i) {
+        if ((startingWith(m_text[i]) & m_wanted) != 0) {
+            found(i);
         }
     }
 }
@@ -233,11 +186,7 @@ void ResponseWords::rescan(std::size_t from, std::size_t to, unsigned words)
 {
     const unsigned wanted = m_wanted;
     m_wanted &= words;
-    const std::size_t start = from >= Reach ? from - Reach : 0;
-    for (std::size_t pos = start; pos < to && pos < m_length; ++pos) {
-        if ((startingWith(m_text[pos]) & m_wanted) == 0) {
-            continue;
-        }
+    auto found = [&](std::size_t pos) {
         classify(pos, [&](Word word) {
             std::vector<std::uint32_t>& positions = m_positions[word];
             const auto at = std::lower_bound(positions.begin(), positions.end(), pos);
@@ -245,6 +194,26 @@ void ResponseWords::rescan(std::size_t from, std::size_t to, unsigned words)
                 positions.insert(at, static_cast<std::uint32_t>(pos));
             }
         });
+    };
+    const std::size_t start = from >= Reach ? from - Reach : 0;
+    const std::size_t end = std::min(to, m_length);
+    std::size_t pos = start;
+    // A window that fits one block of the first-byte filter (as every write of the rules
+    // does) takes one look at it.
+    if (end > start && end - start <= 64 && start + 64 + 6 <= m_length) {
+        std::uint64_t bits = firstBytes64(m_text + start);
+        if (end - start < 64) {
+            bits &= (std::uint64_t{1} << (end - start)) - 1;
+        }
+        for (; bits != 0; bits &= bits - 1) {
+            found(start + static_cast<unsigned>(__builtin_ctzll(bits)));
+        }
+        pos = end;
+    }
+    for (; pos < end; ++pos) {
+        if ((startingWith(m_text[pos]) & m_wanted) != 0) {
+            found(pos);
+        }
     }
     m_wanted = wanted;
 }

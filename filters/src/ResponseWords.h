@@ -62,8 +62,6 @@ private:
     std::array<std::vector<std::uint32_t>, WordCount> m_positions;
     // Per word, the index of its last find: where the next search begins.
     mutable std::array<std::size_t, WordCount> m_cursor{};
-    // Positions the first-byte filter let through, before the closer look.
-    std::vector<std::uint32_t> m_hits;
 };
 
 } // namespace filters
