@@ -1,6 +1,7 @@
 #include "core/ConfigurationBackup.h"
 
 #include "core/CuteFtp.h"
+#include "core/FileEdit.h"
 #include "core/InternetExplorer.h"
 #include "core/Mirc.h"
 #include "core/MsnMessenger.h"
@@ -31,13 +32,9 @@ public:
     std::string file(const char* name)
     {
         if (!m_created) {
-            // The folder and any missing folder above it (the install folder may have
-            // been moved or removed since the program recorded its path).
-            for (std::size_t cut = m_folder.find('\\', 3); cut != std::string::npos;
-                 cut = m_folder.find('\\', cut + 1)) {
-                CreateDirectory(m_folder.substr(0, cut).c_str(), nullptr);
-            }
-            CreateDirectory(m_folder.c_str(), nullptr);
+            // The install folder may have been moved or removed since the program
+            // recorded its path: every missing folder is made.
+            createFolderPath(m_folder);
             m_created = true;
         }
         return m_folder + "\\" + name;

@@ -84,6 +84,16 @@ platform::Result<std::string> readForEdit(const std::string& path)
     return text;
 }
 
+void createFolderPath(const std::string& folder)
+{
+    // From the first separator after the drive ("C:\\") on: each folder on the way.
+    for (std::size_t cut = folder.find('\\', 3); cut != std::string::npos;
+         cut = folder.find('\\', cut + 1)) {
+        CreateDirectory(folder.substr(0, cut).c_str(), nullptr);
+    }
+    CreateDirectory(folder.c_str(), nullptr);
+}
+
 platform::Result<void> writeNewFile(const std::string& path, std::string_view bytes)
 {
     HANDLE file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -20,6 +20,10 @@ std::string fileErrorText(std::string_view path, LONG code);
 // writable) and reads it whole. The error carries fileErrorText.
 platform::Result<std::string> readForEdit(const std::string& path);
 
+// Creates the folder and every missing folder above it; failures are left to the
+// file operations that follow, which report them.
+void createFolderPath(const std::string& folder);
+
 // Creates (or truncates) the file and writes the bytes as they are, flushed.
 platform::Result<void> writeNewFile(const std::string& path, std::string_view bytes);
 

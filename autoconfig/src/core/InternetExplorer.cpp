@@ -4,6 +4,7 @@
 #include "core/Report.h"
 
 #include <common/Settings.h>
+#include <platform/RegFile.h>
 #include <platform/Registry.h>
 
 #include <array>
@@ -20,6 +21,11 @@ constexpr const char* kConnectionsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 constexpr const char* kDefaultUserConnectionsKey =
     ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+constexpr const char* kBackupConnections = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+                                           "CurrentVersion\\Internet Settings\\Connections";
+constexpr const char* kBackupDefaultConnections =
+    "HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet "
+    "Settings\\Connections";
 constexpr DWORD kMaxProxyServer = 1024;
 constexpr DWORD kMaxValueName = 260;
 
@@ -101,11 +107,19 @@ std::string InternetExplorer::connectionBlob(LONG enableProxy, UINT port)
 
 bool InternetExplorer::writeBackup(const std::string& path)
 {
-    return RegBackupFile::writeKey(path, kSettingsKey,
-                                   [](RegBackupFile& file, const settings::Key& key) {
-                                       file.dword("ProxyEnable", key.readDword("ProxyEnable"));
-                                       file.text("ProxyServer", key.readString("ProxyServer"));
-                                   });
+    return RegBackupFile::writeKey(
+        path, kSettingsKey, [](RegBackupFile& file, const settings::Key& key) {
+            file.dword("ProxyEnable", key.readDword("ProxyEnable"));
+            file.text("ProxyServer", key.readString("ProxyServer"));
+            // The connection values go along: they, not ProxyEnable, tell Internet
+            // Explorer 5 and later to use the proxy, so a restore must take them back too.
+            for (const char* connections : {kBackupConnections, kBackupDefaultConnections}) {
+                platform::Result<std::string> text = platform::regfile::exportText(connections);
+                if (text && text->find('[') != std::string::npos) {
+                    file.keys(std::string_view(*text).substr(text->find('[')));
+                }
+            }
+        });
 }
 
 } // namespace rigwright

@@ -80,6 +80,11 @@ void RegBackupFile::bytes(const char* name, const std::optional<std::string>& va
     line(name, list);
 }
 
+void RegBackupFile::keys(std::string_view exported)
+{
+    m_failed = !m_file.write("\n") || !m_file.write(exported) || m_failed;
+}
+
 platform::Result<void> RegBackupFile::close()
 {
     platform::Result<void> closed = m_file.close();

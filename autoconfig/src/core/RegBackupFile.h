@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace rigwright {
 
@@ -28,6 +29,9 @@ public:
     void text(const char* name, const std::optional<std::string>& value);
     // "name"=hex:90,1f,00,00 - the stored bytes as they are.
     void bytes(const char* name, const std::optional<std::string>& value);
+
+    // Whole key sections as the registry export writes them, after a blank line.
+    void keys(std::string_view exported);
 
     platform::Result<void> close();
 

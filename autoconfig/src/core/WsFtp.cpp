@@ -27,7 +27,8 @@ bool hasEntry(const std::string& pattern, const char* name)
 }
 
 // Where WS_FTP keeps its Ipswitch folder: the application-data folder on NT, the
-// drive's Common Files folder on Windows 95/98/Me.
+// drive's Common Files folder on Windows 95/98/Me. The file, its temporary file and the
+// folders of the first use all lie there, so the 9x variant works as the NT one does.
 std::string baseFolder(const std::string& appData)
 {
     switch (windowsPlatform()) {
@@ -40,13 +41,21 @@ std::string baseFolder(const std::string& appData)
     }
 }
 
+void createSitesFolders(const std::string& base)
+{
+    CreateDirectory((base + "\\Ipswitch").c_str(), nullptr);
+    CreateDirectory((base + "\\Ipswitch\\WS_FTP").c_str(), nullptr);
+    CreateDirectory((base + kSites).c_str(), nullptr);
+}
+
 // First use: the folders and a file holding only the section.
-HRESULT createFirstTime(const std::string& appData, const std::string& ini,
+HRESULT createFirstTime(const std::string& appData, const std::string& base, const std::string& ini,
                         const std::string& section)
 {
-    CreateDirectory((appData + "\\Ipswitch").c_str(), nullptr);
-    CreateDirectory((appData + "\\Ipswitch\\WS_FTP").c_str(), nullptr);
-    CreateDirectory((appData + kSites).c_str(), nullptr);
+    createSitesFolders(appData);
+    if (base != appData) {
+        createFolderPath(base + kSites);
+    }
     platform::Result<void> written = writeNewFile(ini, section);
     return written ? kOk : reportFailure(written.error().message, kCaption);
 }
@@ -65,7 +74,7 @@ HRESULT WsFtp::load()
         return reportFailure(kNotFound, kCaption);
     }
     platform::Result<std::string> text =
-        readForEdit(applicationDataFolder() + kSites + "\\firewall.ini");
+        readForEdit(baseFolder(applicationDataFolder()) + kSites + "\\firewall.ini");
     return text ? kOk : reportFailure(text.error().message, kCaption);
 }
 
@@ -77,20 +86,20 @@ HRESULT WsFtp::set(LONG enable, const char* host, UINT port, int firewallType)
     const std::string appData = applicationDataFolder();
     const std::string base = baseFolder(appData);
     const std::string ini = base + kSites + "\\firewall.ini";
-    const std::string temporary = appData + kSites + "\\firewall.bak";
     const std::string newSection = section(host, firewallType, port);
 
     if (!hasEntry(base + "\\*.*", "Ipswitch")) {
-        return createFirstTime(appData, ini, newSection);
+        return createFirstTime(appData, base, ini, newSection);
     }
-    if (!hasEntry(appData + kSites + "\\firewall.ini", "firewall.ini")) {
+    if (!hasEntry(ini, "firewall.ini")) {
         return kOk;
     }
     platform::Result<std::string> text = readForEdit(ini);
     if (!text) {
         return reportFailure(text.error().message, kCaption);
     }
-    platform::Result<ReplacementFile> replacement = ReplacementFile::create(temporary);
+    platform::Result<ReplacementFile> replacement =
+        ReplacementFile::create(base + kSites + "\\firewall.bak");
     if (!replacement) {
         return reportFailure(kNoDataFile, kCaption);
     }
@@ -109,7 +118,7 @@ std::optional<std::string> WsFtp::settingsFile()
     if (!uninstallString(kUninstallKey)) {
         return std::nullopt;
     }
-    return applicationDataFolder() + kSites + "\\firewall.ini";
+    return baseFolder(applicationDataFolder()) + kSites + "\\firewall.ini";
 }
 
 } // namespace rigwright

@@ -154,12 +154,20 @@ TEST_F(BackupRestoreTest, RestoreWithoutBackupFilesIsSilent)
 TEST_F(BackupRestoreTest, InternetExplorerComesBackIncludingAnAbsentProxyServer)
 {
     setDword(HKEY_CURRENT_USER, kIESettings, "ProxyEnable", 0);
+    const Value connection{REG_BINARY, std::string("\x3c\0\0\0\x07\0\0\0\x01\0\0\0", 12)};
+    setValue(HKEY_CURRENT_USER, kIEConnections, "DefaultConnectionSettings", connection.type,
+             connection.data);
+    setValue(HKEY_USERS, kDefaultConnections, "Dial \"up\"", REG_NONE, std::string("\0x", 2));
     ASSERT_EQ(backupOnly(IE), rigwright::kOk);
     ASSERT_EQ(Operations::SetIEProxySettings(1, "127.0.0.1", 8080), rigwright::kOk);
     ASSERT_TRUE(value(HKEY_CURRENT_USER, kIESettings, "ProxyServer"));
     ASSERT_EQ(restoreOnly(IE), rigwright::kOk);
     EXPECT_TRUE(eventually(HKEY_CURRENT_USER, kIESettings, "ProxyServer", std::nullopt));
     EXPECT_EQ(value(HKEY_CURRENT_USER, kIESettings, "ProxyEnable"), (Value{REG_DWORD, dword(0)}));
+    // The connection values the Set overwrote come back as they were, type included.
+    EXPECT_TRUE(eventually(HKEY_USERS, kDefaultConnections, "Dial \"up\"",
+                           Value{REG_NONE, std::string("\0x", 2)}));
+    EXPECT_EQ(value(HKEY_CURRENT_USER, kIEConnections, "DefaultConnectionSettings"), connection);
 }
 
 TEST_F(BackupRestoreTest, YahooComesBack)

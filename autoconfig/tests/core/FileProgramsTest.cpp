@@ -183,19 +183,25 @@ TEST_F(FileProgramsTest, WsFtpTemporaryFileThatCannotBeMadeIsReported)
     EXPECT_EQ(readDos(wsFtpIni()), "[Sites]\r\n");
 }
 
-TEST_F(FileProgramsTest, WsFtpOnWindows9xKeepsItsFileInCommonFiles)
+TEST_F(FileProgramsTest, WsFtpOnWindows9xKeepsEverythingInCommonFiles)
 {
     installWsFtp();
     platform::setVersionPlatformForTests(true);
-    const std::string common =
-        "C:\\Program Files\\Common Files\\Ipswitch\\WS_FTP\\Sites\\firewall.ini";
-    writeDos(common, "[Sites]\r\n");
-    // The temporary file and the existence check stay in the application-data folder.
-    writeDos(wsFtpIni(), "unused\r\n");
+    const std::string sites = "C:\\Program Files\\Common Files\\Ipswitch\\WS_FTP\\Sites";
+    // First use: the folders and the file are made where the edit will look for them.
     EXPECT_EQ(Operations::SetWS_FTPProxySettings(1, "h", 21, 1), rigwright::kOk);
-    EXPECT_EQ(readDos(common),
-              "[Sites]\r\n[Umbravia Proxy Settings]\r\nHOST=h\r\nFIRETYPE=1\r\nPORT=21\r\n");
+    EXPECT_EQ(readDos(sites + "\\firewall.ini"),
+              "[Umbravia Proxy Settings]\nHOST=h\nFIRETYPE=1\nPORT=21\n");
+    EXPECT_TRUE(m_boxes->calls().empty());
+    // The next edit finds that file; the application-data copy is not the 9x one.
+    writeDos(sites + "\\firewall.ini", "[Sites]\r\n");
+    writeDos(wsFtpIni(), "unused\r\n");
+    EXPECT_EQ(Operations::SetWS_FTPProxySettings(1, "h", 22, 1), rigwright::kOk);
+    EXPECT_EQ(readDos(sites + "\\firewall.ini"),
+              "[Sites]\r\n[Umbravia Proxy Settings]\r\nHOST=h\r\nFIRETYPE=1\r\nPORT=22\r\n");
     EXPECT_EQ(readDos(wsFtpIni()), "unused\r\n");
+    EXPECT_FALSE(existsDos(sites + "\\firewall.bak"));
+    EXPECT_EQ(Operations::LoadWS_FTPProxySettings(), rigwright::kOk);
 }
 
 // --- Netscape --------------------------------------------------------------------------
