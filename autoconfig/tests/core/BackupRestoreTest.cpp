@@ -132,6 +132,27 @@ TEST_F(BackupRestoreTest, RegistryFilesHoldEveryValueInAFormTheImportTakes)
                        "\"FireHost\"=\"fw\"\r\n\"FirePort\"=dword:15\r\n\"FireType\"=dword:a\r\n");
 }
 
+TEST_F(BackupRestoreTest, ABackupReplacesTheSelectedFilesAndKeepsTheOthers)
+{
+    installOpera("first\r\n");
+    installMirc("mirc\r\n");
+    ASSERT_EQ(Operations::BackupConfiguration(0, 0, 1, 0, 0, 1, 0, 0), rigwright::kOk);
+    writeDos(kOperaIni, "second\r\n");
+    writeDos(kMircIni, "changed\r\n");
+    ASSERT_EQ(backupOnly(Opera), rigwright::kOk);
+    EXPECT_EQ(backupFile("Opera6.ini"), "second\r\n");
+    EXPECT_EQ(backupFile("mirc.ini"), "mirc\r\n");
+}
+
+TEST_F(BackupRestoreTest, FileProgramsNeedTheirMarkerForBackup)
+{
+    // Without "Opera" in the uninstall string there is no folder to copy from.
+    install("Opera", "C:\\Program Files\\Browser\\uninst.exe");
+    writeDos("C:\\Program Files\\Browser\\uninst.exe\\Opera6.ini", "x");
+    ASSERT_EQ(backupOnly(Opera), rigwright::kOk);
+    EXPECT_TRUE(backupFiles().empty());
+}
+
 TEST_F(BackupRestoreTest, RestoreWithoutFlagsDoesNothing)
 {
     installOpera("Use HTTP=0\r\n");

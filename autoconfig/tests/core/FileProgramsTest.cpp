@@ -247,6 +247,49 @@ TEST_F(FileProgramsTest, NetscapeWithTwoProfilesCannotOpenItsFile)
     EXPECT_EQ(readDos(prefsJs()), "x");
 }
 
+TEST_F(FileProgramsTest, TemporaryFilesThatCannotBeMadeAreReportedAndTargetsKept)
+{
+    installMirc("[socks]\r\nenable=no\r\n");
+    fs::create_directories(host("C:\\Program Files\\mIRC\\mirc.bak"));
+    EXPECT_EQ(Operations::SetMircProxySettings(1, "h", 1, "m"), rigwright::kFalse);
+    expectOneBox("The file C:\\Program Files\\mIRC\\mirc.bak could not be used: access was "
+                 "denied (the file may be read-only or a folder).");
+    EXPECT_EQ(readDos(kMircIni), "[socks]\r\nenable=no\r\n");
+
+    installNetscape("x");
+    const std::string temporary = appData() + "\\Mozilla\\Profiles\\default\\x1y2z3.slt\\prefs.bak";
+    fs::create_directories(host(temporary));
+    EXPECT_EQ(Operations::SetNetscapeProxySettings("h", 1, 1), rigwright::kFalse);
+    expectOneBox("The file " + temporary +
+                 " could not be used: access was denied (the file may be read-only or a folder).");
+    EXPECT_EQ(readDos(prefsJs()), "x");
+
+    installOpera("Use HTTP=0\r\n");
+    fs::create_directories(host("C:\\Program Files\\Opera\\Opera6.bak"));
+    EXPECT_EQ(Operations::SetOperaProxySettings(1, "h", 1), rigwright::kFalse);
+    auto calls = m_boxes->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    // Only a target that cannot be opened mentions the manual configuration.
+    EXPECT_EQ(calls[0].text.find("Manual Configuration"), std::string::npos);
+    EXPECT_EQ(readDos(kOperaIni), "Use HTTP=0\r\n");
+}
+
+TEST_F(FileProgramsTest, MissingFilesOfInstalledProgramsAreNamed)
+{
+    install("mIRC", "\"C:\\Program Files\\mIRC\\mirc.exe\" -uninstall");
+    EXPECT_EQ(Operations::LoadMircProxySettings(), rigwright::kFalse);
+    expectOneBox(
+        "The file C:\\Program Files\\mIRC\\mirc.ini could not be used: its folder does not exist.");
+    EXPECT_EQ(Operations::SetMircProxySettings(1, "h", 1, "m"), rigwright::kFalse);
+    expectOneBox(
+        "The file C:\\Program Files\\mIRC\\mirc.ini could not be used: its folder does not exist.");
+    install("Netscape (7.0)", "C:\\Program Files\\Netscape\\uninstall.exe");
+    EXPECT_EQ(Operations::LoadNetscapeProxySettings(), rigwright::kFalse);
+    // No profile folder: the path ends at the profiles folder itself.
+    expectOneBox("The file " + appData() +
+                 "\\Mozilla\\Profiles\\default\\ could not be used: its folder does not exist.");
+}
+
 TEST_F(FileProgramsTest, ReadOnlyFilesAreReportedAndLeftAlone)
 {
     installOpera("Use HTTP=0\r\n");
