@@ -21,26 +21,35 @@ std::optional<std::string> uninstallString(const char* key)
     return uninstall.readString("UninstallString", kMaxUninstallString);
 }
 
-std::optional<std::string> locateInstallFolder(const char* key, std::string_view marker)
+namespace {
+
+std::optional<std::string> cutAfterMarker(const char* key, std::string_view marker, bool strict)
 {
     std::optional<std::string> text = uninstallString(key);
     if (!text) {
         return std::nullopt;
     }
-    std::size_t at = text->find(marker);
+    std::size_t at = marker.empty() ? std::string::npos : text->find(marker);
     if (at != std::string::npos) {
         text->resize(at + marker.size());
+    } else if (strict) {
+        return std::nullopt;
+    } else if (marker.empty()) {
+        text->clear(); // an empty marker occurs at the very start
     }
     return text;
 }
 
+} // namespace
+
+std::optional<std::string> locateInstallFolder(const char* key, std::string_view marker)
+{
+    return cutAfterMarker(key, marker, false);
+}
+
 std::optional<std::string> locateInstallFolderStrict(const char* key, std::string_view marker)
 {
-    std::optional<std::string> text = uninstallString(key);
-    if (!text || marker.empty() || text->find(marker) == std::string::npos) {
-        return std::nullopt;
-    }
-    return locateInstallFolder(key, marker);
+    return cutAfterMarker(key, marker, true);
 }
 
 std::string applicationDataFolder()
