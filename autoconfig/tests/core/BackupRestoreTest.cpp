@@ -71,14 +71,16 @@ TEST_F(BackupRestoreTest, WithoutARecordedPathNothingIsWrittenAnywhere)
               static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_FALSE(rigwright::ConfigurationBackup::folder());
     createKey(HKEY_CURRENT_USER, kMsn);
-    // The scratch folder is the current folder: a drive-root backup would land in it.
-    testsupport::TempDir cwd;
-    fs::path before = fs::current_path();
-    fs::current_path(cwd.path());
+    // The current folder is on the prefix's drive C:, so that a backup into "the root of
+    // the current drive" would land in the prefix, never in the real "/".
+    const fs::path cwd = m_prefix.driveC() / "cwd";
+    fs::create_directories(cwd);
+    const fs::path before = fs::current_path();
+    fs::current_path(cwd);
     EXPECT_EQ(Operations::BackupConfiguration(1, 1, 1, 1, 1, 1, 1, 1), rigwright::kOk);
     EXPECT_EQ(Operations::RestoreConfiguration(1, 1, 1, 1, 1, 1, 1, 1), rigwright::kOk);
     fs::current_path(before);
-    EXPECT_TRUE(fs::is_empty(cwd.path()));
+    EXPECT_TRUE(fs::is_empty(cwd));
     EXPECT_FALSE(existsDos("C:\\MSN.reg"));
     EXPECT_FALSE(existsDos("C:\\Backup"));
 }
