@@ -35,6 +35,10 @@ namespace platform {
 // made), for messages and tests.
 std::string lastModuleError();
 
+// The DOS path of the module file that holds address (a function or object of the
+// module), as in-process servers register themselves; empty when unknown.
+std::string modulePathOf(const void* address);
+
 // Typed lookup: proc<int (*)(const char*)>(module, "RegisterDLL").
 template <typename Fn> Fn proc(HMODULE module, const char* name)
 {
