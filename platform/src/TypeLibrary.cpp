@@ -563,6 +563,19 @@ std::optional<std::string> registeredVersion(REFGUID libid, WORD major, WORD min
     return best;
 }
 
+// Deletes HKCR\subKey when it has no subkeys; true when it is gone.
+bool deleteIfEmpty(const std::string& subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return true;
+    }
+    char name[64];
+    const bool empty = RegEnumKey(key, 0, name, sizeof name) != ERROR_SUCCESS;
+    RegCloseKey(key);
+    return empty && RegDeleteKey(HKEY_CLASSES_ROOT, subKey.c_str()) == ERROR_SUCCESS;
+}
+
 } // namespace
 
 HRESULT LoadTypeLib(LPCOLESTR file, ITypeLib** lib) noexcept
@@ -691,15 +704,12 @@ HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID, SYSKIND) 
         if (SHDeleteKey(HKEY_CLASSES_ROOT, version.c_str()) != ERROR_SUCCESS) {
             return TYPE_E_REGISTRYACCESS;
         }
-        // The library's key goes with its last version.
-        const std::string base = "TypeLib\\" + platform::guidToString(libid);
-        HKEY key = nullptr;
-        if (RegOpenKeyEx(HKEY_CLASSES_ROOT, base.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            char name[64];
-            const bool empty = RegEnumKey(key, 0, name, sizeof name) != ERROR_SUCCESS;
-            RegCloseKey(key);
-            if (empty) {
-                RegDeleteKey(HKEY_CLASSES_ROOT, base.c_str());
+        // The library's key goes with its last version, and the TypeLib key with the last
+        // library, so that registering and unregistering leaves the prefix as it was.
+        for (const std::string& key :
+             {"TypeLib\\" + platform::guidToString(libid), std::string("TypeLib")}) {
+            if (!deleteIfEmpty(key)) {
+                break;
             }
         }
         return S_OK;

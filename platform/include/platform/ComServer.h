@@ -185,7 +185,9 @@ public:
     TypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid)
         : m_libid(libid), m_major(major), m_minor(minor), m_iid(iid)
     {}
-    ~TypeInfoHolder() { reset(); }
+    // A reference still held at process end is left alone: releasing it would free the
+    // type library, and with it a module, from inside that module's own teardown.
+    ~TypeInfoHolder() = default;
     TypeInfoHolder(const TypeInfoHolder&) = delete;
     TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
 
