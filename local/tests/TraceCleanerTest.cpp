@@ -192,6 +192,46 @@ TEST_F(TraceCleanerTest, HistoryFoldersHaveIndexDatWipedFirst)
     EXPECT_TRUE(tree(hostSpecialFolder(CSIDL_HISTORY)).empty());
 }
 
+// The URLs the cache lists for a search pattern ("visited:" for the history).
+std::vector<std::string> cacheUrls(const char* pattern)
+{
+    std::vector<std::string> urls;
+    std::vector<char> buffer(8192);
+    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFO*>(buffer.data());
+    DWORD size = static_cast<DWORD>(buffer.size());
+    HANDLE find = FindFirstUrlCacheEntry(pattern, info, &size);
+    for (bool more = find != nullptr; more;) {
+        urls.emplace_back(info->lpszSourceUrlName);
+        size = static_cast<DWORD>(buffer.size());
+        more = FindNextUrlCacheEntry(find, info, &size);
+    }
+    if (find != nullptr) {
+        FindCloseUrlCache(find);
+    }
+    return urls;
+}
+
+TEST_F(TraceCleanerTest, InternetHistoryStepClearsTheBrowserHistoryStore)
+{
+    const std::string visited = "Visited: " + platform::loginName() + "@";
+    for (const char* url : {"http://www.example.com/", "http://example.org/page?q=1"}) {
+        platform::UrlCacheEntry entry;
+        entry.url = visited + url;
+        entry.type = URLHISTORY_CACHE_ENTRY | NORMAL_CACHE_ENTRY;
+        ASSERT_TRUE(platform::addUrlCacheEntry(entry));
+    }
+    platform::UrlCacheEntry page;
+    page.url = "http://www.example.com/index.html";
+    page.content = "<html></html>";
+    ASSERT_TRUE(platform::addUrlCacheEntry(page));
+    ASSERT_EQ(cacheUrls("visited:").size(), 2u);
+
+    run(only({16}));
+    EXPECT_EQ(cacheUrls("visited:"), std::vector<std::string>{});
+    // Only the history goes: the page stays in the cache for kind 1 to remove.
+    EXPECT_EQ(cacheUrls("http://www.example.com/"), std::vector<std::string>{page.url});
+}
+
 TEST_F(TraceCleanerTest, TelnetHistoryTouchesExactly27Values)
 {
     std::vector<std::string> planted;
