@@ -13,7 +13,7 @@
 #include <platform/Modules.h>
 #include <platform/OleAuto.h>
 
-#include <dlfcn.h>
+#include <ComTestSupport.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -52,20 +52,12 @@ VARIANT text(const char* value)
 
 HRESULT callExport(const char* name)
 {
-    HMODULE module = LoadLibrary(rigwrighttest::moduleDosPath().c_str());
-    auto fn = platform::proc<HRESULT (*)()>(module, name);
-    const HRESULT hr = fn != nullptr ? fn() : E_FAIL;
-    FreeLibrary(module);
-    return hr;
+    return testsupport::callModuleExport(rigwrighttest::moduleDosPath(), name);
 }
 
 bool moduleLoaded()
 {
-    void* dl = ::dlopen(rigwrighttest::modulePath().c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (dl != nullptr) {
-        ::dlclose(dl);
-    }
-    return dl != nullptr;
+    return testsupport::moduleFileLoaded(rigwrighttest::modulePath());
 }
 
 class ConfigurationTest : public ::testing::Test {
@@ -117,22 +109,7 @@ protected:
     std::unique_ptr<testsupport::TempPrefix> m_prefix;
 };
 
-class Outer final : public IUnknown {
-public:
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *object = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return m_inner != nullptr ? m_inner->QueryInterface(riid, object) : E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override { return --m_refs; }
-    IUnknown* m_inner = nullptr;
-    std::atomic<ULONG> m_refs{1};
-};
+using Outer = testsupport::OuterObject;
 
 // One method called three ways: the operation itself, the function table, Invoke.
 struct MethodCase {

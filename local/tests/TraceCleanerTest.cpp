@@ -12,6 +12,7 @@
 #include <platform/WinInet.h>
 
 #include <TestSupport.h>
+#include <UrlCacheListing.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -192,25 +193,6 @@ TEST_F(TraceCleanerTest, HistoryFoldersHaveIndexDatWipedFirst)
     EXPECT_TRUE(tree(hostSpecialFolder(CSIDL_HISTORY)).empty());
 }
 
-// The URLs the cache lists for a search pattern ("visited:" for the history).
-std::vector<std::string> cacheUrls(const char* pattern)
-{
-    std::vector<std::string> urls;
-    std::vector<char> buffer(8192);
-    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFO*>(buffer.data());
-    DWORD size = static_cast<DWORD>(buffer.size());
-    HANDLE find = FindFirstUrlCacheEntry(pattern, info, &size);
-    for (bool more = find != nullptr; more;) {
-        urls.emplace_back(info->lpszSourceUrlName);
-        size = static_cast<DWORD>(buffer.size());
-        more = FindNextUrlCacheEntry(find, info, &size);
-    }
-    if (find != nullptr) {
-        FindCloseUrlCache(find);
-    }
-    return urls;
-}
-
 TEST_F(TraceCleanerTest, InternetHistoryStepClearsTheBrowserHistoryStore)
 {
     const std::string visited = "Visited: " + platform::loginName() + "@";
@@ -224,12 +206,13 @@ TEST_F(TraceCleanerTest, InternetHistoryStepClearsTheBrowserHistoryStore)
     page.url = "http://www.example.com/index.html";
     page.content = "<html></html>";
     ASSERT_TRUE(platform::addUrlCacheEntry(page));
-    ASSERT_EQ(cacheUrls("visited:").size(), 2u);
+    ASSERT_EQ(testsupport::urlCacheListing("visited:").size(), 2u);
 
     run(only({16}));
-    EXPECT_EQ(cacheUrls("visited:"), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::urlCacheListing("visited:"), std::vector<std::string>{});
     // Only the history goes: the page stays in the cache for kind 1 to remove.
-    EXPECT_EQ(cacheUrls("http://www.example.com/"), std::vector<std::string>{page.url});
+    EXPECT_EQ(testsupport::urlCacheListing("http://www.example.com/"),
+              std::vector<std::string>{page.url});
 }
 
 TEST_F(TraceCleanerTest, TelnetHistoryTouchesExactly27Values)

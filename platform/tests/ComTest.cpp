@@ -11,8 +11,8 @@
 #include <platform/Registrar.h>
 #include <platform/Registry.h>
 
+#include <ComTestSupport.h>
 #include <TestSupport.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -49,26 +49,14 @@ void registerServer(const CLSID& clsid, const std::string& modulePath)
         << platform::registrarError();
 }
 
-// Calls one export of the sample server without keeping the module.
 HRESULT callSampleExport(const char* name)
 {
-    HMODULE module = LoadLibrary(dosPath(testModule("ComSample")).c_str());
-    if (module == nullptr) {
-        return E_FAIL;
-    }
-    auto fn = platform::proc<HRESULT (*)()>(module, name);
-    const HRESULT hr = fn != nullptr ? fn() : E_FAIL;
-    FreeLibrary(module);
-    return hr;
+    return testsupport::callModuleExport(dosPath(testModule("ComSample")), name);
 }
 
 bool sampleModuleLoaded()
 {
-    void* dl = ::dlopen(testModule("ComSample").c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (dl != nullptr) {
-        ::dlclose(dl);
-    }
-    return dl != nullptr;
+    return testsupport::moduleFileLoaded(testModule("ComSample"));
 }
 
 class ComTest : public testsupport::PrefixTest {
@@ -86,27 +74,7 @@ protected:
     }
 };
 
-// An outer object that aggregates the sample and exposes its ISample as its own.
-class Outer final : public IUnknown {
-public:
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *object = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        if (IsEqualIID(riid, IID_ISample) && m_inner != nullptr) {
-            return m_inner->QueryInterface(riid, object);
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override { return --m_refs; }
-    IUnknown* m_inner = nullptr;
-    std::atomic<ULONG> m_refs{1};
-};
+using Outer = testsupport::OuterObject;
 
 // A growable memory stream for the marshaler.
 class MemoryStream final : public IStream {

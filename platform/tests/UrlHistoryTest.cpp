@@ -8,6 +8,7 @@
 #include <platform/WinInet.h>
 
 #include <TestSupport.h>
+#include <UrlCacheListing.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,21 +20,7 @@ namespace {
 
 std::vector<std::string> historyUrls()
 {
-    std::vector<std::string> urls;
-    std::vector<char> buffer(8192);
-    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFO*>(buffer.data());
-    DWORD size = static_cast<DWORD>(buffer.size());
-    HANDLE find = FindFirstUrlCacheEntry("visited:", info, &size);
-    for (bool more = find != nullptr; more;) {
-        urls.emplace_back(info->lpszSourceUrlName);
-        size = static_cast<DWORD>(buffer.size());
-        more = FindNextUrlCacheEntry(find, info, &size);
-    }
-    if (find != nullptr) {
-        FindCloseUrlCache(find);
-    }
-    std::sort(urls.begin(), urls.end());
-    return urls;
+    return testsupport::urlCacheListing("visited:");
 }
 
 std::string registeredServer()
