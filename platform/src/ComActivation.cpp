@@ -21,15 +21,37 @@ thread_local DWORD t_model = COINIT_APARTMENTTHREADED;
 // Threads that have COM initialised, process-wide: the last one out unloads idle servers.
 std::atomic<int> g_initialisedThreads{0};
 
-// Servers loaded by activation, each held by one LoadLibrary reference until it may unload.
+// Servers loaded by activation, each held by one LoadLibrary reference until it may unload,
+// and the activations under way: while one runs, no server is unloaded, since the module
+// it is about to call may not have counted the new reference yet.
 std::mutex g_serverMutex;
-std::vector<HMODULE> g_servers;
+std::vector<HMODULE> g_servers; // guarded by g_serverMutex
+int g_activations = 0;          // guarded by g_serverMutex
+
+class ActivationInProgress {
+public:
+    ActivationInProgress()
+    {
+        std::lock_guard lock(g_serverMutex);
+        ++g_activations;
+    }
+    ~ActivationInProgress()
+    {
+        std::lock_guard lock(g_serverMutex);
+        --g_activations;
+    }
+    ActivationInProgress(const ActivationInProgress&) = delete;
+    ActivationInProgress& operator=(const ActivationInProgress&) = delete;
+};
 
 void unloadIdleServers()
 {
     std::vector<HMODULE> idle;
     {
         std::lock_guard lock(g_serverMutex);
+        if (g_activations > 0) {
+            return; // the next call tries again
+        }
         for (auto it = g_servers.begin(); it != g_servers.end();) {
             auto canUnload = platform::proc<DllCanUnloadNowFn>(*it, "DllCanUnloadNow");
             // A server without DllCanUnloadNow stays, as on Windows.
@@ -152,6 +174,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFIID riid,
         return REGDB_E_CLASSNOTREG; // only in-process servers exist here
     }
     try {
+        const ActivationInProgress activation;
         const std::optional<std::string> path = serverPath(clsid);
         if (!path) {
             return REGDB_E_CLASSNOTREG;

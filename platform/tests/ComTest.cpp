@@ -403,6 +403,39 @@ TEST_F(ComTest, IdleServersUnloadOnlyWhenNothingIsOutstanding)
     EXPECT_FALSE(sampleModuleLoaded());
 }
 
+TEST_F(ComTest, ThreadsCreateAndCallObjectsAtTheSameTime)
+{
+    ASSERT_EQ(callSampleExport("DllRegisterServer"), S_OK);
+    constexpr int kThreads = 8;
+    constexpr int kRounds = 50;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&failures, t] {
+            if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+                ++failures;
+                return;
+            }
+            for (int round = 0; round < kRounds; ++round) {
+                ISample* sample = nullptr;
+                if (CoCreateInstance(CLSID_Sample, nullptr, CLSCTX_INPROC_SERVER, IID_ISample,
+                                     reinterpret_cast<void**>(&sample)) != S_OK ||
+                    sample->Record(t, const_cast<char*>("thread"), round) != S_OK ||
+                    sample->Release() != 0) {
+                    ++failures;
+                }
+                CoFreeUnusedLibraries(); // other threads' objects keep the module loaded
+            }
+            CoUninitialize();
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(callSampleExport("DllCanUnloadNow"), S_OK);
+}
+
 TEST_F(ComTest, FreeThreadedMarshalerPassesThePointerWithinTheProcess)
 {
     ASSERT_EQ(callSampleExport("DllRegisterServer"), S_OK);
