@@ -4,6 +4,7 @@
 
 #include <platform/Registrar.h>
 #include <platform/Registry.h>
+#include <platform/Security.h>
 
 #include <RegistryTree.h>
 #include <TestSupport.h>
@@ -172,4 +173,27 @@ TEST_F(RegistrarTest, DeleteKeysAreRemovedOnRegistration)
     EXPECT_EQ(testsupport::registryTree(HKEY_CLASSES_ROOT, "Old.Thing"), Lines{});
     EXPECT_EQ(testsupport::registryTree(HKEY_CLASSES_ROOT, "New.Thing"),
               (Lines{"New.Thing", "New.Thing = n"}));
+}
+
+TEST_F(RegistrarTest, RegistrationThatFailsHalfWayIsTakenBack)
+{
+    // A key whose empty access list refuses everyone: the script cannot write below it.
+    HKEY locked = nullptr;
+    ASSERT_EQ(RegCreateKey(HKEY_CLASSES_ROOT, "Locked", &locked), ERROR_SUCCESS);
+    std::vector<BYTE> acl(64);
+    ASSERT_TRUE(InitializeAcl(reinterpret_cast<PACL>(acl.data()), DWORD(acl.size()), ACL_REVISION));
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(
+        SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE));
+    ASSERT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+    RegCloseKey(locked);
+
+    const std::string script = "HKCR { First = s 'a' { Sub = s 'b' } Locked { Inner = s 'c' } }";
+    const HRESULT hr = run(script, true);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(platform::registrarError().empty());
+    // The part written before the failure is gone again.
+    EXPECT_EQ(testsupport::registryTree(HKEY_CLASSES_ROOT, "First"), Lines{});
 }
