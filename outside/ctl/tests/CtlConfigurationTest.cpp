@@ -3,6 +3,7 @@
 
 #include "CtlArguments.h"
 
+#include <common/Settings.h>
 #include <platform/Environment.h>
 
 #include <ComTestSupport.h>
@@ -17,6 +18,8 @@ namespace {
 
 using Programs = std::array<bool, ctl::ProgramCount>;
 
+constexpr const char* YahooKey = "Software\\Yahoo\\Pager";
+
 testsupport::ProcessResult runCtl(const testsupport::TempPrefix& prefix,
                                   const std::vector<std::string>& arguments)
 {
@@ -26,6 +29,7 @@ testsupport::ProcessResult runCtl(const testsupport::TempPrefix& prefix,
     options.env["UMBRAVIA_PREFIX"] = prefix.path().string();
     options.env["DISPLAY"] = "";
     options.env["WAYLAND_DISPLAY"] = "";
+    options.workingDir = prefix.path(); // nothing the component writes may land elsewhere
     return testsupport::runProcess(argv, options);
 }
 
@@ -66,16 +70,35 @@ TEST_F(CtlConfigurationTest, WithoutTheComponentNothingHappens)
     EXPECT_EQ(result.out, "");
 }
 
-TEST_F(CtlConfigurationTest, BackupAndRestoreGoThroughTheComponent)
+TEST_F(CtlConfigurationTest, BackupAndRestoreBringTheSettingsBack)
 {
     ASSERT_EQ(testsupport::callModuleExport(rigwrightPath(), "DllRegisterServer"), S_OK);
+    // Umbravia as installed in the prefix: the backup goes beside it.
+    std::filesystem::create_directories(m_prefix.driveC() / "Program Files" / "Umbravia");
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)
+        .writeString(nullptr, "C:\\Program Files\\Umbravia\\Umbravia.exe");
+    settings::Key pager = settings::Key::create(HKEY_CURRENT_USER, YahooKey);
+    pager.writeDword("Proxy Enabled", 0);
+    pager.writeString("HTTP Proxy", "10.0.0.1");
+    pager.writeDword("Proxy Port", 3128);
+
     testsupport::ProcessResult result = runCtl(m_prefix, {"backup", "yahoo"});
     if (result.exitCode == 4 && result.err.find("0x80004001") != std::string::npos) {
         GTEST_SKIP() << "gap: the program configurators are not in this build yet";
     }
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "backup: done\n");
+
+    pager.writeDword("Proxy Enabled", 1);
+    pager.writeString("HTTP Proxy", "127.0.0.1");
+    pager.writeDword("Proxy Port", 8080);
     result = runCtl(m_prefix, {"restore", "yahoo"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "restore: done\n");
+    // The restore imports through RegEdit.exe, started without waiting.
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] { return settings::readDword(HKEY_CURRENT_USER, YahooKey, "Proxy Port") == 3128u; }));
+    EXPECT_EQ(settings::readDword(HKEY_CURRENT_USER, YahooKey, "Proxy Enabled"), 0u);
+    EXPECT_EQ(settings::Key::open(HKEY_CURRENT_USER, YahooKey).readString("HTTP Proxy"),
+              "10.0.0.1");
 }
