@@ -2,11 +2,11 @@
 
 #include "FirewallDialog.h"
 #include "LedButton.h"
+#include "ProgramIntegrationDlg.h"
 #include "Skin.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
-#include <platform/MessageBox.h>
 #include <platform/Modules.h>
 
 #include <QCheckBox>
@@ -32,11 +32,6 @@ constexpr const char* ProxySettingsText = "Proxy Settings";
 constexpr const char* ConfigurationPrompt =
     "To setup programs installed on your system to use Umbravia please click below.";
 constexpr const char* RestartNote = "(Requires browser restart)";
-constexpr const char* AppCaption = "Umbravia";
-constexpr const char* ComponentMissingText =
-    "The program configuration component is not installed yet, so Umbravia cannot set up "
-    "your programs by itself.\n\nTo use Umbravia, set the HTTP proxy of your browser or "
-    "other program to 127.0.0.1, port %1.";
 
 constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* RunValue = "Umbravia";
@@ -44,8 +39,6 @@ constexpr const char* AlertsValue = "EnableAlerts";
 constexpr const char* FirewallEnabledValue = "ProxyFirewallEnabled";
 constexpr const char* FirewallAddressValue = "ProxyFirewall";
 constexpr const char* FirewallPortValue = "ProxyFirePort";
-constexpr const char* PortValue = "PROXYPORT";
-constexpr DWORD DefaultPort = 8080;
 
 struct GroupRow {
     const char* text;
@@ -208,7 +201,7 @@ void GeneralPage::startStop()
 IntegrationOutcome GeneralPage::switchProgramIntegration(bool on)
 {
     // Without the configuration component the switch is skipped silently: the user
-    // learns about it from the "Program Configuration" button.
+    // learns about it from the "Program Configuration" dialog's Apply.
     return ui::switchProgramIntegration(on);
 }
 
@@ -272,10 +265,8 @@ void GeneralPage::openProxySettings()
 
 void GeneralPage::showProgramConfiguration()
 {
-    const DWORD port =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, PortValue).value_or(DefaultPort);
-    const QByteArray text = QString(ComponentMissingText).arg(port).toUtf8();
-    MessageBox(hwnd(), text.constData(), AppCaption, MB_OK | MB_ICONINFORMATION);
+    ProgramIntegrationDlg dialog(this);
+    dialog.exec();
 }
 
 void GeneralPage::sendToMainWindow(UINT message) const

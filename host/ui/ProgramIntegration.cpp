@@ -11,7 +11,7 @@ namespace host::ui {
 
 namespace {
 
-constexpr const char* LocalHost = "127.0.0.1";
+constexpr const char* LocalHost = LocalProxyHost;
 constexpr const char* PortValue = "PROXYPORT";
 constexpr unsigned DefaultPort = 8080;
 // Yahoo Messenger also gets a SOCKS entry on the local machine; its port and version.
@@ -162,10 +162,16 @@ std::unique_ptr<ConfigurationComponent> createConfigurationComponent()
 
 } // namespace
 
+unsigned localProxyPort()
+{
+    return settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, PortValue)
+        .value_or(DefaultPort);
+}
+
 std::vector<IntegrationCall> integrationCalls(bool on)
 {
     const settings::Key key = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey);
-    const unsigned port = key ? key.readDword(PortValue).value_or(DefaultPort) : DefaultPort;
+    const unsigned port = localProxyPort();
     std::vector<IntegrationCall> calls;
     for (const IntegrationRow& row : Rows) {
         if (key && key.readDword(row.value) == 1u) {

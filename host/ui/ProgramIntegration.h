@@ -10,6 +10,10 @@
 
 namespace host::ui {
 
+// Where the programs are pointed: the local proxy on PROXYPORT (8080 when absent).
+inline constexpr const char* LocalProxyHost = "127.0.0.1";
+unsigned localProxyPort();
+
 enum class IntegrationOutcome {
     Done,             // the component ran every selected program's method
     ComponentMissing, // the configuration component could not be created: nothing changed

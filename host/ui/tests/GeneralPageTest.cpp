@@ -13,6 +13,7 @@
 #include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
 #include "ui/ProgramIntegration.h"
+#include "ui/ProgramIntegrationDlg.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
@@ -353,21 +354,31 @@ TEST_F(GeneralPageTest, IntegrationSwitchReportsTheMissingComponentAndChangesNot
     EXPECT_EQ(sent(msg::SettingsModified), 0u);
 }
 
-TEST_F(GeneralPageTest, ProgramConfigurationSaysTheComponentIsNotInstalled)
+TEST_F(GeneralPageTest, ProgramConfigurationOpensTheIntegrationDialog)
 {
-    mainKey().writeDword("PROXYPORT", 3128);
     auto page = makePage();
+    QString title;
+    bool modal = false;
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [&title, &modal, timer] {
+        auto* dialog =
+            qobject_cast<host::ui::ProgramIntegrationDlg*>(QApplication::activeModalWidget());
+        if (dialog != nullptr) {
+            timer->stop();
+            timer->deleteLater();
+            title = dialog->windowTitle();
+            modal = dialog->isModal();
+            dialog->cancelButton()->click();
+        }
+    });
+    timer->start();
     page->programConfigurationButton()->click();
-    ASSERT_EQ(m_boxes->calls().size(), 1u);
-    const platform::MessageBoxCall box = m_boxes->calls()[0];
-    EXPECT_EQ(box.text, "The program configuration component is not installed yet, so "
-                        "Umbravia cannot set up your programs by itself.\n\nTo use Umbravia, "
-                        "set the HTTP proxy of your browser or other program to 127.0.0.1, "
-                        "port 3128.");
-    EXPECT_EQ(box.caption, "Umbravia");
-    EXPECT_EQ(box.icon(), MB_ICONINFORMATION);
-    EXPECT_EQ(box.buttons(), MB_OK);
-    EXPECT_EQ(box.owner, page->hwnd());
+    EXPECT_EQ(title, "Umbravia Rigwright");
+    EXPECT_TRUE(modal);
+    // Cancel stores nothing and no box was shown.
+    EXPECT_FALSE(mainDword("IntegrateWithIE"));
+    EXPECT_TRUE(m_boxes->calls().empty());
 }
 
 // The calls the switch would make once the component exists.

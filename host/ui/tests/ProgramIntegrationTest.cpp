@@ -1,8 +1,10 @@
-// The program integration switch with the real configuration component: Rigwright.dll
-// registered in the test's prefix, created by class identifier, its methods called by
-// name with the rows' arguments.
+// The program integration switch: with the counting stand-in of the configuration
+// component (which methods, in which order, with which arguments), and with the real
+// Rigwright.dll registered in the test's prefix (what reaches a program's settings).
 
 #include "ui/ProgramIntegration.h"
+
+#include "CountingRigwright.h"
 
 #include <common/Rigwright.h>
 #include <common/Settings.h>
@@ -91,4 +93,83 @@ TEST_F(ProgramIntegrationTest, UnregisteredComponentChangesNothing)
     ASSERT_EQ(testsupport::callModuleExport(rigwrightPath(), "DllUnregisterServer"), S_OK);
     EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
     EXPECT_FALSE(settings::Key::open(HKEY_CURRENT_USER, YahooKey).readDword("Proxy Enabled"));
+}
+
+namespace {
+
+class IntegrationSwitchTest : public testsupport::PrefixTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(uitest::registerCountingRigwright()); }
+    static settings::Key mainKey()
+    {
+        return settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
+    }
+    static void selectAll()
+    {
+        for (const char* name :
+             {"IntegrateWithIE", "IntegrateWithNetscape", "IntegrateWithOpera",
+              "IntegrateWithMSNMessenger", "IntegrateWithYahooMessenger", "IntegrateWithMIRC",
+              "IntegrateWithWS_FTP", "IntegrateWithCute_FTP"}) {
+            mainKey().writeDword(name, 1);
+        }
+    }
+    platform::ScopedScriptedPresenter m_boxes;
+};
+
+using Calls = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(IntegrationSwitchTest, OnAndOffCallEverySelectedProgramInOrderOnTheStoredPort)
+{
+    selectAll();
+    mainKey().writeDword("PROXYPORT", 3128);
+    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(
+        uitest::countedCalls(),
+        (Calls{"SetIEProxySettings 1 127.0.0.1 3128", "SetNetscapeProxySettings 127.0.0.1 3128 1",
+               "SetOperaProxySettings 1 127.0.0.1 3128", "SetMSNProxySettings 1 4 127.0.0.1 3128",
+               "SetYahooMessangerProxySettings 1 127.0.0.1 3128 1 127.0.0.1 80 4",
+               "SetMircProxySettings 1 127.0.0.1 3128 proxy",
+               "SetWS_FTPProxySettings 1 127.0.0.1 3128 4",
+               "SetCute_FTPProxySettings 127.0.0.1 3128 1"}));
+    uitest::clearCountedCalls();
+    EXPECT_EQ(host::ui::switchProgramIntegration(false), IntegrationOutcome::Done);
+    EXPECT_EQ(
+        uitest::countedCalls(),
+        (Calls{"SetIEProxySettings 0 127.0.0.1 3128", "SetNetscapeProxySettings 127.0.0.1 3128 0",
+               "SetOperaProxySettings 0 127.0.0.1 3128", "SetMSNProxySettings 0 4 127.0.0.1 3128",
+               "SetYahooMessangerProxySettings 0 127.0.0.1 3128 0 127.0.0.1 80 4",
+               "SetMircProxySettings 0 127.0.0.1 3128 proxy",
+               "SetWS_FTPProxySettings 0 127.0.0.1 3128 4",
+               "SetCute_FTPProxySettings 127.0.0.1 3128 1"}));
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(IntegrationSwitchTest, OnlyValuesOfExactlyOneSelectAndThePortDefaultsTo8080)
+{
+    mainKey().writeDword("IntegrateWithIE", 2);
+    mainKey().writeDword("IntegrateWithNetscape", 0);
+    mainKey().writeString("IntegrateWithOpera", "1");
+    mainKey().writeDword("IntegrateWithMSNMessenger", 1);
+    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(uitest::countedCalls(), Calls{"SetMSNProxySettings 1 4 127.0.0.1 8080"});
+}
+
+TEST_F(IntegrationSwitchTest, FailingMethodsDoNotStopTheOthers)
+{
+    selectAll();
+    uitest::setMethodResult("SetIEProxySettings", S_FALSE);
+    uitest::setMethodResult("SetOperaProxySettings", static_cast<HRESULT>(0x80004005));
+    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(uitest::countedCalls().size(), 8u);
+}
+
+TEST_F(IntegrationSwitchTest, WithoutTheClassNothingIsCalled)
+{
+    selectAll();
+    uitest::unregisterConfigurationClass();
+    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(uitest::countedCalls(), Calls{});
+    EXPECT_TRUE(m_boxes->calls().empty());
 }
