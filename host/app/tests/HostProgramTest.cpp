@@ -2,6 +2,7 @@
 // (or the small test modules where a test must see what the host calls), driven from
 // outside as a user or the browser toolbar would: through umbravia-ctl, curl, signals.
 
+#include "ComTestSupport.h"
 #include "OriginServer.h"
 #include "TestSupport.h"
 
@@ -464,6 +465,168 @@ TEST_F(HostProgramTest, SigtermShutsDownInOrder)
     EXPECT_EQ(testsupport::readFile(m_prefix.path() / "exit-order.log"), "Chain\nLocal\nFilters\n");
     EXPECT_FALSE(keyExists(BrowserHelperKey));
     EXPECT_FALSE(portAccepts(m_port));
+}
+
+// --- program integration at start-up and exit ------------------------------------------
+
+std::string appDataFolder()
+{
+    char path[MAX_PATH] = {};
+    SHGetSpecialFolderPath(0, path, CSIDL_APPDATA, TRUE);
+    return path;
+}
+
+fs::path hostPath(const std::string& dos)
+{
+    const auto path = platform::toHostPath(dos);
+    return path.ok() ? *path : fs::path();
+}
+
+void writeDos(const std::string& dos, const std::string& bytes)
+{
+    const fs::path path = hostPath(dos);
+    fs::create_directories(path.parent_path());
+    testsupport::writeFile(path, bytes);
+}
+
+std::string readDos(const std::string& dos)
+{
+    const fs::path path = hostPath(dos);
+    return fs::exists(path) ? testsupport::readFile(path) : std::string();
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Every program Rigwright configures, installed in the prefix as its configurators find
+// them, and chosen for integration.
+class IntegrationEndToEndTest : public HostProgramTest {
+protected:
+    static constexpr const char* Uninstall =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    static constexpr const char* IESettings =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    static constexpr const char* OperaIni = "C:\\Program Files\\Opera\\Opera6.ini";
+    static constexpr const char* MircIni = "C:\\Program Files\\mIRC\\mirc.ini";
+    static constexpr const char* Msn = "Software\\Microsoft\\MSNMessenger";
+    static constexpr const char* Yahoo = "Software\\Yahoo\\Pager";
+    static constexpr const char* Cute = "Software\\GlobalSCAPE\\CuteFTP 5.0\\CuteFTP";
+
+    void SetUp() override
+    {
+        HostProgramTest::SetUp();
+        const std::string component =
+            platform::toDosPath(fs::canonical(testsupport::binDir() / "Rigwright.dll")).str();
+        ASSERT_EQ(testsupport::callModuleExport(component, "DllRegisterServer"), S_OK);
+        install("Netscape (7.0)", "C:\\Program Files\\Netscape\\uninstall.exe");
+        writeDos(prefsJs(), "user_pref(\"browser.startup.page\", 1);\r\n");
+        install("Opera", "C:\\Program Files\\Opera\\uninst\\Opera.exe /uninstall");
+        writeDos(OperaIni, "[Proxy]\r\nUse HTTP=0\r\nHTTP Server=old:1\r\n");
+        install("mIRC", "\"C:\\Program Files\\mIRC\\mirc.exe\" -uninstall");
+        writeDos(MircIni, "[ident]\r\nport=113\r\n[socks]\r\nenable=no\r\nport=1080\r\n"
+                          "method=socks4\r\nhostname=old.example\r\n");
+        install("WS_FTP Pro", "C:\\Program Files\\WS_FTP Pro\\unins.exe");
+        for (const char* key : {IESettings, Msn, Yahoo, Cute}) {
+            settings::Key::create(HKEY_CURRENT_USER, key);
+        }
+        for (const char* name :
+             {"IntegrateWithIE", "IntegrateWithNetscape", "IntegrateWithOpera",
+              "IntegrateWithMSNMessenger", "IntegrateWithYahooMessenger", "IntegrateWithMIRC",
+              "IntegrateWithWS_FTP", "IntegrateWithCute_FTP"}) {
+            writeMainDword(name, 1);
+        }
+    }
+    static void install(const std::string& name, const char* uninstallString)
+    {
+        settings::Key::create(HKEY_LOCAL_MACHINE, (Uninstall + name).c_str())
+            .writeString("UninstallString", uninstallString);
+    }
+    static std::string prefsJs()
+    {
+        return appDataFolder() + "\\Mozilla\\Profiles\\default\\x1y2z3.slt\\prefs.js";
+    }
+    static std::string wsFtpIni()
+    {
+        return appDataFolder() + "\\Ipswitch\\WS_FTP\\Sites\\firewall.ini";
+    }
+    static std::optional<DWORD> userDword(const char* key, const char* name)
+    {
+        return settings::readDword(HKEY_CURRENT_USER, key, name);
+    }
+    static std::optional<std::string> userString(const char* key, const char* name)
+    {
+        return settings::Key::open(HKEY_CURRENT_USER, key).readString(name);
+    }
+    static std::optional<std::string> userBinary(const char* key, const char* name)
+    {
+        HKEY open = nullptr;
+        if (RegOpenKeyEx(HKEY_CURRENT_USER, key, 0, KEY_READ, &open) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        std::string data(4, '\0');
+        DWORD size = 4;
+        const LONG rc = RegQueryValueEx(open, name, nullptr, nullptr,
+                                        reinterpret_cast<BYTE*>(data.data()), &size);
+        RegCloseKey(open);
+        return rc == ERROR_SUCCESS ? std::optional(data.substr(0, size)) : std::nullopt;
+    }
+    static std::string fourBytes(DWORD value)
+    {
+        return std::string(reinterpret_cast<const char*>(&value), 4);
+    }
+};
+
+TEST_F(IntegrationEndToEndTest, StartPointsEveryProgramAtTheProxyAndExitTakesThemOff)
+{
+    ASSERT_NE(m_port, 8080); // the port must come from PROXYPORT, not the default
+    const std::string port = std::to_string(m_port);
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+
+    // The start-up step runs as the window's pages are made; CuteFTP comes last.
+    EXPECT_TRUE(testsupport::waitFor([] { return userDword(Cute, "FireType").has_value(); }, 20s))
+        << host->err();
+    EXPECT_EQ(userDword(IESettings, "ProxyEnable"), 1u);
+    EXPECT_EQ(userString(IESettings, "ProxyServer"), "127.0.0.1:" + port);
+    const std::string prefs = readDos(prefsJs());
+    EXPECT_TRUE(contains(prefs, "user_pref(\"network.proxy.type\", 1);")) << prefs;
+    EXPECT_TRUE(contains(prefs, "user_pref(\"network.proxy.http\", \"127.0.0.1\");")) << prefs;
+    EXPECT_TRUE(contains(prefs, "user_pref(\"network.proxy.http_port\", " + port + ");")) << prefs;
+    const std::string opera = readDos(OperaIni);
+    EXPECT_TRUE(contains(opera, "Use HTTP=1")) << opera;
+    EXPECT_TRUE(contains(opera, "HTTP Server=127.0.0.1:" + port)) << opera;
+    EXPECT_EQ(userBinary(Msn, "ProxyState"), fourBytes(1));
+    EXPECT_EQ(userBinary(Msn, "ProxyType"), fourBytes(4));
+    EXPECT_EQ(userString(Msn, "HTTPProxy"), "127.0.0.1");
+    EXPECT_EQ(userBinary(Msn, "HTTPPort"), fourBytes(static_cast<DWORD>(m_port)));
+    EXPECT_EQ(userDword(Yahoo, "Proxy Enabled"), 1u);
+    EXPECT_EQ(userString(Yahoo, "HTTP Proxy"), "127.0.0.1");
+    EXPECT_EQ(userDword(Yahoo, "Proxy Port"), static_cast<DWORD>(m_port));
+    const std::string mirc = readDos(MircIni);
+    EXPECT_TRUE(contains(mirc, "enable=yes")) << mirc;
+    EXPECT_TRUE(contains(mirc, "port=" + port)) << mirc;
+    EXPECT_TRUE(contains(mirc, "hostname=127.0.0.1")) << mirc;
+    const std::string wsFtp = readDos(wsFtpIni());
+    EXPECT_TRUE(contains(wsFtp, "HOST=127.0.0.1")) << wsFtp;
+    EXPECT_TRUE(contains(wsFtp, "PORT=" + port)) << wsFtp;
+    EXPECT_EQ(userString(Cute, "FireHost"), "127.0.0.1");
+    EXPECT_EQ(userDword(Cute, "FirePort"), static_cast<DWORD>(m_port));
+    EXPECT_EQ(userDword(Cute, "FireType"), 1u);
+
+    exitHost(*host);
+    EXPECT_EQ(userDword(IESettings, "ProxyEnable"), 0u);
+    EXPECT_TRUE(contains(readDos(prefsJs()), "user_pref(\"network.proxy.type\", 0);"));
+    EXPECT_TRUE(contains(readDos(OperaIni), "Use HTTP=0"));
+    EXPECT_EQ(userBinary(Msn, "ProxyState"), fourBytes(0));
+    EXPECT_EQ(userDword(Yahoo, "Proxy Enabled"), 0u);
+    EXPECT_TRUE(contains(readDos(MircIni), "enable=no"));
+    EXPECT_FALSE(contains(readDos(wsFtpIni()), "HOST=127.0.0.1"));
+    // CuteFTP has no switch: it keeps the local proxy.
+    EXPECT_EQ(userDword(Cute, "FirePort"), static_cast<DWORD>(m_port));
+    // Every program was found: the component showed no box.
+    EXPECT_FALSE(contains(host->err(), "MessageBox [Umbravia Rigwright]")) << host->err();
 }
 
 TEST_F(HostProgramTest, CtlReportsNoHost)
