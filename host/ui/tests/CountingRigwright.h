@@ -26,8 +26,8 @@ inline std::string rigwrightDosPath()
 
 inline std::string countingRigwrightDosPath()
 {
-    return platform::toDosPath(testsupport::testModulesDir() /
-                               "host_testmodule_CountingRigwright" / "CountingRigwright.dll")
+    return platform::toDosPath(testsupport::testModulesDir() / "host_testmodule_CountingRigwright" /
+                               "CountingRigwright.dll")
         .str();
 }
 

@@ -119,9 +119,8 @@ TEST_F(ProgramIntegrationDlgTest, ShowsEveryControlWithItsTextAndTheHiddenProgra
     ProgramIntegrationDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), "Umbravia Rigwright");
     const std::vector<std::pair<UINT, const char*>> texts = {
-        {1000, "Internet Explorer"}, {1001, "Netscape"},        {1002, "Opera"},
-        {1004, "MSN Messenger"},     {1005, "Yahoo Messenger"}, {1019, "Mirc"},
-        {1007, "WS FTP"},            {1006, "Cute FTP"}};
+        {1000, "Internet Explorer"}, {1001, "Netscape"}, {1002, "Opera"},  {1004, "MSN Messenger"},
+        {1005, "Yahoo Messenger"},   {1019, "Mirc"},     {1007, "WS FTP"}, {1006, "Cute FTP"}};
     for (const auto& [id, text] : texts) {
         const QCheckBox* box = dialog.programBox(id);
         ASSERT_NE(box, nullptr) << id;
@@ -147,8 +146,7 @@ TEST_F(ProgramIntegrationDlgTest, ShowsEveryControlWithItsTextAndTheHiddenProgra
     EXPECT_EQ(groups, (std::set<std::string>{"Program Integration", "Integration With Browsers",
                                              "Integration With Chat Programs",
                                              "Integration With Internet Explorer", "Backup"}));
-    EXPECT_EQ(dialog.palette().color(QPalette::Window),
-              dialog.palette().color(QPalette::Button));
+    EXPECT_EQ(dialog.palette().color(QPalette::Window), dialog.palette().color(QPalette::Button));
 }
 
 TEST_F(ProgramIntegrationDlgTest, DetectionChecksFoundProgramsAndDisablesMissingOnes)
@@ -205,14 +203,14 @@ TEST_F(ProgramIntegrationDlgTest, ApplyConfiguresEveryChangedProgramInOrderAndSt
     dialog.programBox(ProgramIntegrationDlg::OperaId)->click(); // found, but not wanted
     EXPECT_TRUE(dialog.applyButton()->isEnabled());
     dialog.applyButton()->click();
-    EXPECT_EQ(uitest::countedCalls(),
-              (Calls{"SetIEProxySettings 1 127.0.0.1 3128",
-                     "SetNetscapeProxySettings 127.0.0.1 3128 1",
-                     "SetMSNProxySettings 1 4 127.0.0.1 3128",
-                     "SetYahooMessangerProxySettings 1 127.0.0.1 3128 0 127.0.0.1 80 4",
-                     "SetMircProxySettings 1 127.0.0.1 3128 proxy",
-                     "SetWS_FTPProxySettings 1 127.0.0.1 3128 4",
-                     "SetCute_FTPProxySettings 127.0.0.1 3128 1"}));
+    EXPECT_EQ(
+        uitest::countedCalls(),
+        (Calls{"SetIEProxySettings 1 127.0.0.1 3128", "SetNetscapeProxySettings 127.0.0.1 3128 1",
+               "SetMSNProxySettings 1 4 127.0.0.1 3128",
+               "SetYahooMessangerProxySettings 1 127.0.0.1 3128 0 127.0.0.1 80 4",
+               "SetMircProxySettings 1 127.0.0.1 3128 proxy",
+               "SetWS_FTPProxySettings 1 127.0.0.1 3128 4",
+               "SetCute_FTPProxySettings 127.0.0.1 3128 1"}));
     EXPECT_EQ(stored("IntegrateWithIE"), 1u);
     EXPECT_EQ(stored("IntegrateWithOpera"), 0u);
     EXPECT_EQ(stored("IntegrateWithCute_FTP"), 1u);
@@ -337,9 +335,11 @@ TEST_F(ProgramIntegrationDlgTest, ToolbarStepRegistersTheToolbarAndTakesItAway)
     const auto system = m_prefix.driveC() / "WINDOWS" / "system32";
     std::filesystem::create_directories(system);
     const auto log = m_prefix.path() / "regsvr32.log";
-    testsupport::writeFile(system / "regsvr32.exe",
-                           "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + log.string() + "'\n"
-                           "echo \"$(pwd)\" >> '" + log.string() + "'\n");
+    testsupport::writeFile(system / "regsvr32.exe", "#!/bin/sh\nprintf '%s|' \"$@\" >> '" +
+                                                        log.string() +
+                                                        "'\n"
+                                                        "echo \"$(pwd)\" >> '" +
+                                                        log.string() + "'\n");
     std::filesystem::permissions(system / "regsvr32.exe", std::filesystem::perms::owner_all);
 
     ProgramIntegrationDlg dialog;
@@ -360,9 +360,9 @@ TEST_F(ProgramIntegrationDlgTest, ToolbarStepRegistersTheToolbarAndTakesItAway)
     EXPECT_EQ(stored("ShowIEToolbar"), 1u);
     const std::string system32 = std::filesystem::canonical(system).string();
     ASSERT_TRUE(testsupport::waitFor([&] { return std::filesystem::exists(log); }));
-    EXPECT_TRUE(testsupport::waitFor(
-        [&] { return testsupport::readFile(log) == "/s|" + plugin + "|" + system32 + "\n"; }))
-        << testsupport::readFile(log);
+    EXPECT_TRUE(testsupport::waitFor([&] {
+        return testsupport::readFile(log) == "/s|" + plugin + "|" + system32 + "\n";
+    })) << testsupport::readFile(log);
 
     dialog.toolbarBox()->click();
     dialog.apply();
