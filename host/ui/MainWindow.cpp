@@ -347,6 +347,8 @@ LRESULT MainWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return m_tray->handleNotification(wParam, lParam);
     case msg::GeneralStartStop:
         return SendMessage(m_general->hwnd(), message, wParam, lParam);
+    case msg::SwitchIntegration:
+        return m_general->switchProgramIntegration(wParam != 0) == IntegrationOutcome::Done ? 1 : 0;
     default:
         if (handleHostMessage(message, wParam, lParam)) {
             return 0;

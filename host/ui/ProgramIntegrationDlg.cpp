@@ -156,7 +156,7 @@ const ProgramRow Programs[ProgramIntegrationDlg::ProgramCount] = {
     {ProgramIntegrationDlg::CuteFtpId, "Cute FTP", "IntegrateWithCute_FTP", false,
      [] {
          return settings::Key::open(HKEY_CURRENT_USER, CuteFtpKey) ? Presence::Found
-                                                                    : Presence::Missing;
+                                                                   : Presence::Missing;
      },
      [](rigwright::IConfiguration& o, LONG, UINT port) {
          return o.SetCute_FTPProxySettings(Text(LocalProxyHost).get(), port, 1);

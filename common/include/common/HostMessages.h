@@ -26,6 +26,9 @@ constexpr UINT Reserved1226 = WM_USER + 202;            // 1226, accepted and ig
 constexpr UINT UpdateProxyListViaChain = WM_USER + 300; // 1324
 constexpr UINT UpdateProxyListNow = WM_USER + 301;      // 1325
 constexpr UINT GeneralStartStop = WM_USER + 500;        // 1524
+// The program integration switch from outside (umbravia-ctl): wParam 1 on, 0 off. The
+// answer is 1 when the configuration component ran, 0 when it could not be created.
+constexpr UINT SwitchIntegration = WM_USER + 501; // 1525
 } // namespace msg
 
 namespace cmd {

@@ -629,6 +629,30 @@ TEST_F(IntegrationEndToEndTest, StartPointsEveryProgramAtTheProxyAndExitTakesThe
     EXPECT_FALSE(contains(host->err(), "MessageBox [Umbravia Rigwright]")) << host->err();
 }
 
+TEST_F(IntegrationEndToEndTest, CtlSwitchesIntegrationInTheRunningHost)
+{
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    ASSERT_TRUE(
+        testsupport::waitFor([] { return userDword(IESettings, "ProxyEnable") == 1u; }, 20s))
+        << host->err();
+
+    EXPECT_EQ(ctl({"integrate", "off"}).exitCode, 0);
+    EXPECT_EQ(userDword(IESettings, "ProxyEnable"), 0u);
+    EXPECT_EQ(userDword(Yahoo, "Proxy Enabled"), 0u);
+    EXPECT_EQ(ctl({"integrate", "on"}).exitCode, 0);
+    EXPECT_EQ(userDword(IESettings, "ProxyEnable"), 1u);
+    EXPECT_TRUE(contains(readDos(OperaIni), "Use HTTP=1"));
+
+    // Without the component the host changes nothing and says so through the status.
+    settings::Key classes = settings::Key::open(HKEY_CLASSES_ROOT, "CLSID", KEY_ALL_ACCESS);
+    SHDeleteKey(classes.get(), "{675DCB32-8482-452F-8BDD-5E98C19ED609}");
+    const ProcessResult missing = ctl({"integrate", "off"});
+    EXPECT_EQ(missing.exitCode, 4) << missing.err;
+    EXPECT_EQ(userDword(IESettings, "ProxyEnable"), 1u);
+    exitHost(*host);
+}
+
 TEST_F(HostProgramTest, CtlReportsNoHost)
 {
     EXPECT_EQ(ctl({"start"}).exitCode, 1);

@@ -15,6 +15,7 @@
 #include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgramIntegrationDlg.h"
 #include "ui/Resources.h"
 #include "ui/RestartWindow.h"
 #include "ui/SettingsDialog.h"
@@ -257,6 +258,20 @@ int main(int argc, char** argv)
     firewall.addressEdit()->setAddress(0xC0A80001);
     firewall.portEdit()->setText("3128");
     save(grabShown(firewall), "firewall-dialog");
+
+    {
+        // Two browsers and a messenger found, the toolbar chosen.
+        for (const char* name : {"Netscape (7.0)", "Opera"}) {
+            const std::string key =
+                std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+            settings::Key::create(HKEY_LOCAL_MACHINE, key.c_str())
+                .writeString("UninstallString", "uninstall.exe");
+        }
+        settings::Key::create(HKEY_CURRENT_USER, "Software\\Yahoo\\Pager");
+        settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("ShowIEToolbar", 1);
+        host::ui::ProgramIntegrationDlg integration;
+        save(grabShown(integration), "program-integration-dialog");
+    }
 
     host::ui::RestartWindow restart;
     save(grabShown(restart), "restart-window");

@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "  restore [PROGRAM...]  restore them from the backup\n"
     "                 PROGRAM: ie netscape opera msn yahoo mirc wsftp cuteftp\n"
     "                 (all eight when none is named); Umbravia need not run\n"
+    "  integrate on|off  point the chosen programs at the proxy, or take them off\n"
     "  --help         print this text\n"
     "\n"
     "exit status: 0 done, 1 Umbravia is not running, 2 bad usage,\n"
@@ -133,6 +134,17 @@ ParsedArguments parseArguments(const std::vector<std::string>& args)
         request.action = simple.action;
         request.name = name;
         (simple.action == Action::Command ? request.commandId : request.message) = simple.number;
+        return ParsedArguments{request, {}};
+    }
+    if (name == "integrate") {
+        if (args.size() != 2 || (args[1] != "on" && args[1] != "off")) {
+            return bad("'integrate' needs on or off");
+        }
+        CtlRequest request;
+        request.action = Action::Integrate;
+        request.name = name;
+        request.message = msg::SwitchIntegration;
+        request.wParam = args[1] == "on" ? 1 : 0;
         return ParsedArguments{request, {}};
     }
     if (name == "backup" || name == "restore") {

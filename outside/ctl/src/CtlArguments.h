@@ -15,10 +15,11 @@ enum class Action {
     Help,
     Status,
     Watch,
-    Message, // a host message with its first parameter
-    Command, // a WM_COMMAND id
-    Backup,  // the configuration component's BackupConfiguration
-    Restore, // and RestoreConfiguration
+    Message,   // a host message with its first parameter
+    Command,   // a WM_COMMAND id
+    Backup,    // the configuration component's BackupConfiguration
+    Restore,   // and RestoreConfiguration
+    Integrate, // the host's program integration switch, on (wParam 1) or off
 };
 
 // The programs of a backup or restore, in the order of the component's flags.

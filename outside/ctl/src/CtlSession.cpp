@@ -55,6 +55,7 @@ int CtlSession::run(const CtlRequest& request)
         return watch();
     case Action::Message:
     case Action::Command:
+    case Action::Integrate:
         return control(request);
     case Action::Backup:
     case Action::Restore:
@@ -116,10 +117,13 @@ void CtlSession::disconnect()
     }
 }
 
-bool CtlSession::send(UINT message, WPARAM wParam, const std::string& what)
+bool CtlSession::send(UINT message, WPARAM wParam, const std::string& what, LRESULT* answer)
 {
     SetLastError(ERROR_SUCCESS);
-    SendMessage(m_host, message, wParam, 0);
+    const LRESULT result = SendMessage(m_host, message, wParam, 0);
+    if (answer != nullptr) {
+        *answer = result;
+    }
     const DWORD error = GetLastError();
     if (error == ERROR_SUCCESS) {
         return true;
@@ -150,6 +154,15 @@ int CtlSession::control(const CtlRequest& request)
     }
     if (request.action == Action::Message) {
         return send(request.message, request.wParam, what) ? ExitDone : ExitNoAnswer;
+    }
+    if (request.action == Action::Integrate) {
+        LRESULT ran = 0;
+        if (!send(request.message, request.wParam, what, &ran)) {
+            return ExitNoAnswer;
+        }
+        return ran != 0 ? ExitDone
+                        : fail(ExitComponentFailed, "the configuration component is not registered "
+                                                    "(regsvr32.exe /s Rigwright.dll registers it)");
     }
     if (request.commandId == cmd::Exit) {
         // The host waits for registered windows before it ends: leave its list first.

@@ -46,7 +46,8 @@ private:
     int connect();
     void disconnect();
     // False (with the reason printed) when the host did not take the message.
-    bool send(UINT message, WPARAM wParam, const std::string& what);
+    // The host's answer goes to *answer when given.
+    bool send(UINT message, WPARAM wParam, const std::string& what, LRESULT* answer = nullptr);
     int fail(int code, const std::string& text);
 
     std::FILE* m_out;

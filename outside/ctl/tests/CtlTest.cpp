@@ -65,6 +65,8 @@ public:
         case msg::SetAnonymityLevel:
             notifyAll(message, wParam);
             return 0;
+        case msg::SwitchIntegration:
+            return m_integrationRan;
         default:
             return platform::Window::windowProc(message, wParam, lParam);
         }
@@ -84,6 +86,7 @@ public:
     std::vector<HWND> m_registered;
     std::vector<DWORD> m_sendErrors;
     std::chrono::milliseconds m_refreshTime{0};
+    LRESULT m_integrationRan = 1; // 0: the host could not create the component
 };
 
 class LinkWindow : public platform::Window {
@@ -207,6 +210,8 @@ TEST_F(CtlTest, EachCommandSendsItsMessageWhileRegistered)
         {{"refresh"}, msg::UpdateProxyListViaChain, 0},
         {{"show"}, msg::RestoreWindow, 0},
         {{"clean"}, WM_COMMAND, cmd::LocalPageAction},
+        {{"integrate", "on"}, msg::SwitchIntegration, 1},
+        {{"integrate", "off"}, msg::SwitchIntegration, 0},
     };
     for (const Expected& expected : cases) {
         m_host->m_received.clear();
@@ -297,6 +302,9 @@ TEST_F(CtlTest, BadUsageIsStatusTwoAndHelpIsZero)
         {"anonymity", "1", "2"},
         {"start", "now"},
         {"START"},
+        {"integrate"},
+        {"integrate", "yes"},
+        {"integrate", "on", "off"},
     };
     for (const std::vector<std::string>& args : bad) {
         const testsupport::ProcessResult result = ctl(args);
@@ -309,6 +317,17 @@ TEST_F(CtlTest, BadUsageIsStatusTwoAndHelpIsZero)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: umbravia-ctl COMMAND\n", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("  watch "), std::string::npos);
+}
+
+TEST_F(CtlTest, IntegrateWithoutTheComponentIsStatusFour)
+{
+    startHost();
+    m_host->m_integrationRan = 0;
+    const testsupport::ProcessResult result = ctl({"integrate", "on"});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.err.find("the configuration component is not registered"), std::string::npos)
+        << result.err;
+    expectOneCommand(received(), {{"integrate"}, msg::SwitchIntegration, 1});
 }
 
 TEST_F(CtlTest, StatusReadsTheSettings)
