@@ -1,9 +1,11 @@
 // The general page: its initialisation from the registry and the server, Start/Stop and
 // message 1524, start with Windows, alerts, the firewall box and dialog, and the program
-// integration switch without the configuration component.
+// integration switch with and without the configuration component, the Program
+// Configuration button.
 
 #include "ui/GeneralPage.h"
 
+#include "CountingRigwright.h"
 #include "UiTestSupport.h"
 #include "core/ModuleTable.h"
 #include "engine/ProxyControl.h"
@@ -352,6 +354,24 @@ TEST_F(GeneralPageTest, IntegrationSwitchReportsTheMissingComponentAndChangesNot
     EXPECT_TRUE(m_boxes->calls().empty());
     EXPECT_EQ(mainDword("IntegrateWithIE"), 1u);
     EXPECT_EQ(sent(msg::SettingsModified), 0u);
+}
+
+TEST_F(GeneralPageTest, StartStopSwitchesTheChosenProgramsOnThenOff)
+{
+    ASSERT_TRUE(uitest::registerCountingRigwright());
+    mainKey().writeDword("PROXYPORT", 3128);
+    mainKey().writeDword("IntegrateWithIE", 1);
+    auto page = makePage();
+    page->startStopButton()->click(); // stopped: integration on, then the start request
+    ASSERT_EQ(host::startProxy(m_server), 1);
+    page->startStopButton()->click(); // running: integration off, then the stop request
+    page->exitStep();
+    EXPECT_EQ(uitest::countedCalls(),
+              (std::vector<std::string>{"SetIEProxySettings 1 127.0.0.1 3128",
+                                        "SetIEProxySettings 0 127.0.0.1 3128",
+                                        "SetIEProxySettings 0 127.0.0.1 3128"}));
+    EXPECT_EQ(sent(msg::StartProxy), 1u);
+    EXPECT_EQ(sent(msg::StopProxy), 1u);
 }
 
 TEST_F(GeneralPageTest, ProgramConfigurationOpensTheIntegrationDialog)
