@@ -33,10 +33,10 @@
 #include <set>
 #include <string>
 
+using host::IntegrationArgument;
 using host::IntegrationCall;
 using host::IntegrationOutcome;
 using host::ui::GeneralPage;
-using host::IntegrationArgument;
 
 namespace {
 
