@@ -1,6 +1,7 @@
 // The one stand-in plug-in module of the host tests, built once per variant: the variant
 // table in host/CMakeLists.txt gives each its module name (FAKE_NAME), the exports it has
-// (FAKE_<EXPORT>) and the titles of its pages (FAKE_PAGE1, FAKE_PAGE2).
+// (FAKE_<EXPORT>), the titles of its pages (FAKE_PAGE1, FAKE_PAGE2) and whether it counts
+// one page too few (FAKE_UNDERCOUNT).
 //
 // Every call the host makes is appended to $UMBRAVIA_PREFIX/fake-modules.log as one line,
 // "<name> <call>" ("Chain SetMainWindow", "Filters CreateTabDlg count", "Listfetch
@@ -120,6 +121,13 @@ constexpr int PageCount = 1;
 constexpr const char* Titles[] = {FAKE_PAGE1, FAKE_PAGE2};
 constexpr int PageCount = 2;
 #endif
+
+#if FAKE_UNDERCOUNT
+// Breaks the contract: counts one page fewer than it then stores.
+constexpr int CountAnswer = PageCount - 1;
+#else
+constexpr int CountAnswer = PageCount;
+#endif
 } // namespace
 
 UMBRAVIA_EXPORT void SetMainWindow(HWND) noexcept
@@ -137,7 +145,7 @@ UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** pages) noexcep
 {
     if (pages == nullptr) {
         logCall("CreateTabDlg count");
-        return PageCount;
+        return CountAnswer;
     }
     logCall("CreateTabDlg");
     for (int i = 0; i < PageCount; ++i) {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTabBar>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -264,6 +265,24 @@ TEST_F(SettingsDialogTest, APageItsModuleDestroyedIsLeftOut)
     EXPECT_EQ(recorded("Proxy Chain"), "1;destroyed;");
     EXPECT_EQ(recorded("Request Filteration"), "destroyed;");
     EXPECT_EQ(recorded("Response Filteration"), "1;destroyed;");
+}
+
+// A module that stores more pages than it counted writes into the helper's guard, not
+// into the next module's part: only its counted page becomes a tab.
+TEST_F(SettingsDialogTest, PagesBeyondAModulesCountAreLeftOut)
+{
+    loadModules("", "", "TabsUndercount", "TabsIEExt");
+    SettingsDialog dialog(*m_modules);
+    dialog.show();
+    EXPECT_EQ(tabTexts(dialog), (std::vector<QString>{"Counted", "Internet Explorer"}));
+    EXPECT_EQ(recorded("IEExt"), "count;create;");
+    const auto pages =
+        dialog.tabControl()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto uncounted = std::find_if(pages.begin(), pages.end(), [](QWidget* page) {
+        return page->windowTitle() == "Uncounted";
+    });
+    ASSERT_NE(uncounted, pages.end());
+    EXPECT_FALSE((*uncounted)->isVisible());
 }
 
 } // namespace
