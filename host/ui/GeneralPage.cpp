@@ -202,7 +202,7 @@ IntegrationOutcome GeneralPage::switchProgramIntegration(bool on)
 {
     // Without the configuration component the switch is skipped silently: the user
     // learns about it from the "Program Configuration" dialog's Apply.
-    return ui::switchProgramIntegration(on);
+    return host::switchProgramIntegration(on);
 }
 
 void GeneralPage::exitStep()

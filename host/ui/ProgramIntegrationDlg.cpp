@@ -1,7 +1,7 @@
 #include "ProgramIntegrationDlg.h"
 
 #include "DialogCommands.h"
-#include "ProgramIntegration.h"
+#include "core/ProgramIntegration.h"
 
 #include <common/Rigwright.h>
 #include <common/Settings.h>

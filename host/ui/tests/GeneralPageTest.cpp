@@ -8,13 +8,13 @@
 #include "CountingRigwright.h"
 #include "UiTestSupport.h"
 #include "core/ModuleTable.h"
+#include "core/ProgramIntegration.h"
 #include "engine/ProxyControl.h"
 #include "engine/ProxyServer.h"
 #include "engine/ProxyState.h"
 #include "ui/FirewallDialog.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
-#include "ui/ProgramIntegration.h"
 #include "ui/ProgramIntegrationDlg.h"
 
 #include <common/HostMessages.h>
@@ -36,10 +36,10 @@
 #include <set>
 #include <string>
 
+using host::IntegrationArgument;
+using host::IntegrationCall;
+using host::IntegrationOutcome;
 using host::ui::GeneralPage;
-using host::ui::IntegrationArgument;
-using host::ui::IntegrationCall;
-using host::ui::IntegrationOutcome;
 
 namespace {
 
@@ -349,7 +349,7 @@ TEST_F(GeneralPageTest, IntegrationSwitchReportsTheMissingComponentAndChangesNot
     auto page = makePage();
     EXPECT_EQ(page->switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
     EXPECT_EQ(page->switchProgramIntegration(false), IntegrationOutcome::ComponentMissing);
-    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
     page->exitStep();
     EXPECT_TRUE(m_boxes->calls().empty());
     EXPECT_EQ(mainDword("IntegrateWithIE"), 1u);
@@ -427,7 +427,7 @@ TEST_F(IntegrationCallsTest, EverySelectedProgramInTheFixedOrderWithTheConfigure
         mainKey().writeDword(value, 1);
     }
     mainKey().writeDword("PROXYPORT", 3128);
-    const std::vector<IntegrationCall> calls = host::ui::integrationCalls(true);
+    const std::vector<IntegrationCall> calls = host::integrationCalls(true);
     EXPECT_EQ(methods(calls),
               (std::vector<std::string>{"SetIEProxySettings", "SetNetscapeProxySettings",
                                         "SetOperaProxySettings", "SetMSNProxySettings",
@@ -445,7 +445,7 @@ TEST_F(IntegrationCallsTest, EverySelectedProgramInTheFixedOrderWithTheConfigure
     EXPECT_EQ(calls[6].arguments, (A{1L, host, 3128u, 4}));
     EXPECT_EQ(calls[7].arguments, (A{host, 3128u, 1}));
 
-    const std::vector<IntegrationCall> off = host::ui::integrationCalls(false);
+    const std::vector<IntegrationCall> off = host::integrationCalls(false);
     ASSERT_EQ(off.size(), 8u);
     EXPECT_EQ(off[0].arguments, (A{0L, host, 3128u}));
     EXPECT_EQ(off[4].arguments, (A{0L, host, 3128u, 0L, host, 80u, 4}));
@@ -457,7 +457,7 @@ TEST_F(IntegrationCallsTest, OnlyValuesOfExactlyOneSelectAndThePortDefaultsTo808
     mainKey().writeDword("IntegrateWithOpera", 1);
     mainKey().writeDword("IntegrateWithIE", 2);
     mainKey().writeDword("IntegrateWithMIRC", 0);
-    const std::vector<IntegrationCall> calls = host::ui::integrationCalls(true);
+    const std::vector<IntegrationCall> calls = host::integrationCalls(true);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_STREQ(calls[0].value, "IntegrateWithOpera");
     EXPECT_EQ(calls[0].arguments,
@@ -466,7 +466,7 @@ TEST_F(IntegrationCallsTest, OnlyValuesOfExactlyOneSelectAndThePortDefaultsTo808
 
 TEST_F(IntegrationCallsTest, NothingIsSelectedOnAFreshSystem)
 {
-    EXPECT_TRUE(host::ui::integrationCalls(true).empty());
+    EXPECT_TRUE(host::integrationCalls(true).empty());
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-namespace host::ui {
+namespace host {
 
 // Where the programs are pointed: the local proxy on PROXYPORT (8080 when absent).
 inline constexpr const char* LocalProxyHost = "127.0.0.1";
@@ -39,4 +39,4 @@ std::vector<IntegrationCall> integrationCalls(bool on);
 // and changes nothing.
 IntegrationOutcome switchProgramIntegration(bool on);
 
-} // namespace host::ui
+} // namespace host
