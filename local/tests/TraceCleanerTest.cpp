@@ -6,6 +6,7 @@
 #include "LocalTestSupport.h"
 #include "ProgressWindow.h"
 
+#include <common/FolderGuard.h>
 #include <platform/MessageBox.h>
 #include <platform/Security.h>
 #include <platform/Shell.h>
@@ -325,8 +326,8 @@ TEST_F(TraceCleanerTest, DangerousCustomFoldersAreRefused)
         EXPECT_EQ(call.caption, "Local Machine Privacy");
         EXPECT_EQ(call.icon(), MB_ICONERROR);
     }
-    EXPECT_TRUE(local::TraceCleaner::isProtectedFolder("Z:\\"));
-    EXPECT_FALSE(local::TraceCleaner::isProtectedFolder(profile + "\\Favorites"));
+    EXPECT_TRUE(folders::isProtectedFolder("Z:\\"));
+    EXPECT_FALSE(folders::isProtectedFolder(profile + "\\Favorites"));
 }
 
 TEST_F(TraceCleanerTest, WithoutAQtApplicationTheRunShowsNoWindow)

@@ -13,6 +13,8 @@
 
 namespace settings {
 
+// The maker's key: the uninstall helper deletes it with everything below.
+inline constexpr const char* MakerKey = "Software\\Kestrani";
 inline constexpr const char* MainKey = "Software\\Kestrani\\Hollowmere";
 inline constexpr const char* BannersKey = "Software\\Kestrani\\Hollowmere\\Banners";
 inline constexpr const char* DllsKey = "Software\\Kestrani\\Hollowmere\\DLLs";
