@@ -186,4 +186,30 @@ TEST_F(UninstallProgramTest, EndToEndEveryProgramComesOffTheProxyAndTheSuiteIsGo
     EXPECT_TRUE(fs::exists(testsupport::binDir() / "Umbravia Uninstall.exe"));
 }
 
+TEST_F(UninstallProgramTest, TheComModulesAreUnregisteredBeforeTheirFilesGo)
+{
+    setString(HKEY_LOCAL_MACHINE, kMainKey, nullptr,
+              platform::toDosPath(m_install.path()).str() + "\\Umbravia.exe");
+    const std::vector<std::string> modules = {"UmbraIEExt.dll", "Rigwright.dll",
+                                              "UmbraIEPlugin.dll"};
+    for (const std::string& module : modules) {
+        const fs::path probe = testsupport::testModulesDir() /
+                               ("uninstall_probe_" + module.substr(0, module.size() - 4)) / module;
+        fs::copy_file(probe, m_install.path() / module, fs::copy_options::overwrite_existing);
+        const ProcessResult registered = testsupport::runProcess(
+            {(m_install.path() / "regsvr32.exe").string(), "/s", module}, options());
+        ASSERT_EQ(registered.exitCode, 0) << module << registered.err;
+        const std::string key = "Software\\Umbravia Tests\\Registered\\" + module;
+        ASSERT_TRUE(settings::Key::open(HKEY_LOCAL_MACHINE, key.c_str()).valid()) << module;
+    }
+
+    const ProcessResult result = testsupport::runProcess(uninstallCommand(), options());
+    EXPECT_EQ(result.exitCode, 0);
+    for (const std::string& module : modules) {
+        const std::string key = "Software\\Umbravia Tests\\Registered\\" + module;
+        EXPECT_FALSE(settings::Key::open(HKEY_LOCAL_MACHINE, key.c_str()).valid()) << module;
+    }
+    EXPECT_TRUE(installedFiles().empty()) << testing::PrintToString(installedFiles());
+}
+
 } // namespace
