@@ -124,6 +124,8 @@ TEST_F(UninstallProgramTest, TheRunningBoxComesBackAfterEveryOkWhileTheHostIsOpe
     // Only the main window's box; every line of it is the box.
     EXPECT_EQ(result->err.find("Settings Wizard"), std::string::npos) << result->err;
     EXPECT_EQ(count(result->err, "MessageBox ["), count(result->err, kMainRunningLine));
+    // The host that ended afterwards did not bring the tree back.
+    EXPECT_FALSE(settings::Key::open(HKEY_LOCAL_MACHINE, settings::MakerKey).valid());
     // The files went while the host still ran.
     EXPECT_TRUE(installedFiles().empty()) << testing::PrintToString(installedFiles());
 }
