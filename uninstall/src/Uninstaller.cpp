@@ -89,6 +89,8 @@ void Uninstaller::run() noexcept
         waitForWindows();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Umbravia Uninstall: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "Umbravia Uninstall: unexpected failure\n");
     }
 }
 

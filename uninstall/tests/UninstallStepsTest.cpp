@@ -444,23 +444,29 @@ public:
     }
 };
 
-TEST_F(UninstallStepsTest, TheWizardBoxComesBackAfterEveryOkUntilTheWizardCloses)
+TEST_F(UninstallStepsTest, EachRunningBoxComesBackAfterEveryOkUntilItsWindowCloses)
 {
+    auto mainWindow = std::make_unique<Dialog>("Umbravia");
     auto wizard = std::make_unique<Dialog>("Umbravia Settings Wizard");
-    ASSERT_NE(FindWindow(DIALOG_CLASS, "Umbravia Settings Wizard"), 0u);
     int shown = 0;
     m_boxes->setAnswerFunction([&](const platform::MessageBoxCall&) {
-        if (++shown == 3) {
-            wizard.reset(); // the user closes the wizard before the third OK
+        ++shown;
+        if (shown == 2) {
+            mainWindow.reset(); // the user closes the main window before the second OK
+        } else if (shown == 5) {
+            wizard.reset();
         }
         return IDOK;
     });
     Uninstaller::waitForWindows();
-    const std::string text = "Setup found that Umbravia Settings Wizard is already running, "
-                             "please close it and press ok to continue";
-    expectBoxes(
-        {{text, MB_ICONINFORMATION}, {text, MB_ICONINFORMATION}, {text, MB_ICONINFORMATION}},
-        "Umbravia Setup");
+    const std::pair<std::string, UINT> main = {
+        "Setup found that Umbravia is already running, please close it and press ok to continue",
+        MB_ICONINFORMATION};
+    const std::pair<std::string, UINT> wizardBox = {
+        "Setup found that Umbravia Settings Wizard is already running, please close it and press "
+        "ok to continue",
+        MB_ICONINFORMATION};
+    expectBoxes({main, main, wizardBox, wizardBox, wizardBox}, "Umbravia Setup");
     // Nothing open: no box at all.
     Uninstaller::waitForWindows();
     EXPECT_TRUE(m_boxes->calls().empty());
