@@ -76,7 +76,7 @@ void reportKeptFolder(const char* format, const std::string& folder)
 
 } // namespace
 
-void Uninstaller::run() noexcept
+bool Uninstaller::run() noexcept
 {
     try {
         ProgramRestore::restoreIntegrated();
@@ -87,11 +87,13 @@ void Uninstaller::run() noexcept
             removeInstallFolder(*folder);
         }
         waitForWindows();
+        return true;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Umbravia Uninstall: %s\n", error.what());
     } catch (...) {
         std::fprintf(stderr, "Umbravia Uninstall: unexpected failure\n");
     }
+    return false;
 }
 
 void Uninstaller::deleteRegistrations()

@@ -22,8 +22,9 @@ inline constexpr const char* LinkedFolderText =
 
 class Uninstaller {
 public:
-    // The whole run. Every step goes on whatever the one before it did.
-    static void run() noexcept;
+    // The whole run. Every step goes on whatever the one before it did. False only when
+    // the run broke off (out of memory); the program then ends with exit code 1.
+    static bool run() noexcept;
 
     static void deleteRegistrations();
     // Runs "regsvr32.exe /u /s" on the three COM modules, hidden, and waits for each (up

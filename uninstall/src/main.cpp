@@ -8,6 +8,5 @@
 int main(int argc, char** argv)
 {
     platform::Application app(argc, argv);
-    uninstall::Uninstaller::run();
-    return 0;
+    return uninstall::Uninstaller::run() ? 0 : 1;
 }
