@@ -9,9 +9,8 @@ namespace rigtest {
 
 class UninstallTest : public RigwrightTest {
 protected:
-    // The programs pointed at the proxy by the real configurators, as the integration
-    // switch leaves them.
-    void integrateEverything()
+    // Internet Explorer, Netscape, Opera and the two messengers, not yet on the proxy.
+    static void installPrograms()
     {
         createKey(HKEY_CURRENT_USER, kIESettings);
         setValue(HKEY_CURRENT_USER, kIEConnections, "Dial-up", REG_BINARY, "x");
@@ -20,6 +19,12 @@ protected:
         installOpera("[Proxy]\r\nUse HTTP=0\r\nHTTP Server=\r\n");
         createKey(HKEY_CURRENT_USER, kMsn);
         createKey(HKEY_CURRENT_USER, kYahoo);
+    }
+    // The programs pointed at the proxy by the real configurators, as the integration
+    // switch leaves them.
+    void integrateEverything()
+    {
+        installPrograms();
         using rigwright::Operations;
         ASSERT_EQ(Operations::SetIEProxySettings(1, "127.0.0.1", 8080), rigwright::kOk);
         ASSERT_EQ(Operations::SetNetscapeProxySettings("127.0.0.1", 8080, 1), rigwright::kOk);

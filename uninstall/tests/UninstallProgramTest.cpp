@@ -7,7 +7,9 @@
 
 #include <common/BrowserKeys.h>
 #include <common/HostMessages.h>
+#include <common/Rigwright.h>
 #include <common/Settings.h>
+#include <platform/Com.h>
 #include <platform/Windows.h>
 
 #include <chrono>
@@ -97,6 +99,16 @@ protected:
         return names;
     }
 
+    // Rigwright's class, registered by the host's first run with the module of the
+    // install folder.
+    bool classRegistered() const
+    {
+        const std::optional<Value> server =
+            value(HKEY_CLASSES_ROOT,
+                  "CLSID\\{675DCB32-8482-452F-8BDD-5E98C19ED609}\\InprocServer32", nullptr);
+        return server && server->data.find(platform::toDosPath(m_install.path()).str()) == 0;
+    }
+
     std::vector<std::string> uninstallCommand() const
     {
         return {(m_install.path() / "Umbravia Uninstall.exe").string()};
@@ -145,10 +157,28 @@ TEST_F(UninstallProgramTest, EndToEndEveryProgramComesOffTheProxyAndTheSuiteIsGo
     setString(HKEY_CURRENT_USER, kRunKey, "Umbravia",
               platform::toDosPath(m_install.path()).str() + "\\Umbravia.exe +Tray");
 
-    // The programs, pointed at the proxy by the configuration component as the
-    // integration switch does it.
-    integrateEverything();
+    // The programs, pointed at the proxy by the real Rigwright.dll of the install folder,
+    // created by class identifier as the integration switch creates it.
+    ASSERT_TRUE(testsupport::waitFor([this] { return classRegistered(); }, 20s));
+    installPrograms();
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    rigwright::IConfiguration* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(rigwright::CLSID_Configuration, nullptr, CLSCTX_INPROC_SERVER,
+                               rigwright::IID_IConfiguration, reinterpret_cast<void**>(&object)),
+              S_OK);
+    char local[] = "127.0.0.1";
+    EXPECT_EQ(object->SetIEProxySettings(1, local, 8080), S_OK);
+    EXPECT_EQ(object->SetNetscapeProxySettings(local, 8080, 1), S_OK);
+    EXPECT_EQ(object->SetOperaProxySettings(1, local, 8080), S_OK);
+    EXPECT_EQ(object->SetMSNProxySettings(1, 4, local, 8080), S_OK);
+    EXPECT_EQ(object->SetYahooMessangerProxySettings(1, local, 8080, 1, local, 80, 4), S_OK);
+    object->Release();
+    CoUninitialize();
+    EXPECT_TRUE(m_boxes->calls().empty());
     integrateAll();
+    ASSERT_EQ(value(HKEY_CURRENT_USER, kIESettings, "ProxyEnable")->data, dword(1));
+    ASSERT_NE(readDos(prefsJs()).find("user_pref(\"network.proxy.type\", 1);"), std::string::npos);
+    ASSERT_TRUE(value(HKEY_CURRENT_USER, kMsn, "ProxyState"));
 
     // As a host that did not end in order leaves it.
     createKey(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
@@ -182,6 +212,7 @@ TEST_F(UninstallProgramTest, EndToEndEveryProgramComesOffTheProxyAndTheSuiteIsGo
     EXPECT_FALSE(settings::Key::open(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey).valid());
     EXPECT_FALSE(settings::Key::open(HKEY_LOCAL_MACHINE, browserkeys::ExtensionKey).valid());
     EXPECT_FALSE(value(HKEY_LOCAL_MACHINE, browserkeys::ToolbarKey, browserkeys::ToolbarBandClsid));
+    EXPECT_FALSE(classRegistered());
     EXPECT_TRUE(installedFiles().empty()) << testing::PrintToString(installedFiles());
     EXPECT_FALSE(fs::exists(m_install.path()));
     // The bin folder is untouched.
