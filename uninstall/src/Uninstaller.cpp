@@ -4,6 +4,7 @@
 #include "ProgramRestore.h"
 
 #include <common/BrowserKeys.h>
+#include <common/HostLink.h>
 #include <common/HostMessages.h>
 #include <common/Settings.h>
 #include <platform/KernelObjects.h>
@@ -51,17 +52,17 @@ HANDLE startHidden(const std::string& commandLine)
     return process.hProcess;
 }
 
-bool windowOpen(const char* title)
+HWND findWizard()
 {
-    return FindWindow(DIALOG_CLASS, title) != 0;
+    return FindWindow(DIALOG_CLASS, hostlink::WizardWindowTitle);
 }
 
-void askWhileOpen(const char* title, const char* text)
+void askWhileOpen(HWND (*find)(), const char* text)
 {
-    while (windowOpen(title)) {
+    while (find() != 0) {
         MessageBox(0, text, SetupCaption, MB_OK | MB_ICONINFORMATION);
         const auto end = std::chrono::steady_clock::now() + CloseGrace;
-        while (windowOpen(title) && std::chrono::steady_clock::now() < end) {
+        while (find() != 0 && std::chrono::steady_clock::now() < end) {
             std::this_thread::sleep_for(ClosePoll);
         }
     }
@@ -139,8 +140,8 @@ void Uninstaller::removeInstallFolder(const std::string& folder)
 
 void Uninstaller::waitForWindows()
 {
-    askWhileOpen(hostlink::MainWindowTitle, MainRunningText);
-    askWhileOpen(hostlink::WizardWindowTitle, WizardRunningText);
+    askWhileOpen(&hostlink::findMainWindow, MainRunningText);
+    askWhileOpen(&findWizard, WizardRunningText);
 }
 
 } // namespace uninstall
