@@ -3,6 +3,7 @@
 #include "DialogCommands.h"
 
 #include <common/PluginContract.h>
+#include <common/ui/SettingsPage.h>
 #include <platform/MessageBox.h>
 
 #include <QFrame>
@@ -29,7 +30,7 @@ constexpr int TabRowOffset = 20;
 // Width of the tab control's frame around the display area.
 constexpr int FrameWidth = 4;
 // Pages are shown at least at the size of the main window's page area.
-constexpr QSize MinimumPage{468, 333};
+constexpr QSize MinimumPage = pageui::PageSize;
 
 } // namespace
 

@@ -12,7 +12,6 @@
 #include "ui/FirewallDialog.h"
 #include "ui/HelpWindow.h"
 #include "ui/HtmlHelp.h"
-#include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
 #include "ui/MainWindow.h"
 #include "ui/Resources.h"
@@ -23,6 +22,7 @@
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
+#include <common/ui/IpAddressEdit.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 

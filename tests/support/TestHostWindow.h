@@ -1,0 +1,93 @@
+#pragma once
+// Support for the tests of settings pages (Qt): a stand-in for the host's main window
+// that counts the change notifications (1224) and the other messages the pages send it,
+// and a helper that acts on the next modal dialog as soon as it opens.
+
+#include <common/HostMessages.h>
+#include <platform/KernelObjects.h>
+#include <platform/Window.h>
+#include <platform/Windows.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+namespace testsupport {
+
+// Its handle sits in the host's named section, as the host writes it, so that modules
+// find it as the application's main window.
+class TestHostWindow : public platform::Window {
+public:
+    explicit TestHostWindow(bool publish = true)
+    {
+        EXPECT_TRUE(createWindow("UmbraviaTestHost", "Test host"));
+        if (publish) {
+            m_section = CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          sizeof(HWND), hostlink::MainWindowSection);
+            EXPECT_NE(m_section, nullptr);
+            void* view = MapViewOfFile(m_section, FILE_MAP_WRITE, 0, 0, sizeof(HWND));
+            const HWND handle = hwnd();
+            std::memcpy(view, &handle, sizeof handle);
+            UnmapViewOfFile(view);
+        }
+    }
+    ~TestHostWindow() override
+    {
+        if (m_section != nullptr) {
+            CloseHandle(m_section);
+        }
+    }
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        ++counts[message];
+        if (message == msg::SettingsModified) {
+            ++notifications;
+            EXPECT_EQ(wParam, 0u);
+            EXPECT_EQ(lParam, 0);
+        }
+        return Window::windowProc(message, wParam, lParam);
+    }
+    // Delivers what was posted so far and returns the count of 1224.
+    int received()
+    {
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents();
+        }
+        return notifications;
+    }
+    // Delivers what was posted so far and returns how often message came.
+    int count(UINT message)
+    {
+        received();
+        return counts[message];
+    }
+
+    int notifications = 0;
+    std::map<UINT, int> counts;
+
+private:
+    HANDLE m_section = nullptr;
+};
+
+// Runs act on the next modal dialog as soon as it is shown.
+inline void whenDialogOpens(std::function<void(QDialog*)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        }
+    });
+    timer->start();
+}
+
+} // namespace testsupport
