@@ -1,10 +1,13 @@
 // Chain.dll: builds the outgoing connection of the proxy host through the firewall proxy
-// and public proxies (CreateChain), with the single-hop mode set through SetVendor.
+// and public proxies (CreateChain), with the single-hop mode set through SetVendor, and
+// the "Proxy chain" settings page.
 
 #include "ChainModule.h"
+#include "ChainPage.h"
 #include "ChainRegistration.h"
 
 #include <common/PluginContract.h>
+#include <common/ui/ModulePages.h>
 #include <platform/Modules.h>
 
 namespace {
@@ -12,6 +15,12 @@ namespace {
 chain::ChainModule& module()
 {
     static chain::ChainModule instance;
+    return instance;
+}
+
+pageui::ModulePages& pages()
+{
+    static pageui::ModulePages instance;
     return instance;
 }
 
@@ -50,6 +59,27 @@ UMBRAVIA_EXPORT void SetVendor(int value) noexcept
 UMBRAVIA_EXPORT void SetMainWindow(HWND window) noexcept
 {
     module().setMainWindow(window);
+}
+
+UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** array) noexcept
+{
+    try {
+        if (array != nullptr) {
+            array[0] =
+                pages().add(new chain::ChainPage(parent, [] { return module().mainWindow(); }));
+        }
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+UMBRAVIA_EXPORT void OnProgramExit() noexcept
+{
+    try {
+        pages().destroyAll();
+    } catch (...) {
+    }
 }
 
 // The host refreshes the list through Listfetch itself; the module keeps no list.
