@@ -78,6 +78,11 @@ void EntryDialog::setNumeric(std::size_t index, unsigned maxValue)
         QRegularExpression(QString("\\d{0,%1}").arg(digits)), edit));
 }
 
+void EntryDialog::setMaxLength(std::size_t index, int characters)
+{
+    m_edits.at(index)->setMaxLength(characters);
+}
+
 std::optional<std::vector<std::string>> EntryDialog::run(const std::vector<std::string>& initial)
 {
     for (std::size_t i = 0; i < initial.size() && i < m_edits.size(); ++i) {

@@ -30,6 +30,8 @@ public:
     void setText(std::size_t index, const std::string& text);
     // The field takes digits only, up to maxValue.
     void setNumeric(std::size_t index, unsigned maxValue);
+    // The field takes at most this many characters.
+    void setMaxLength(std::size_t index, int characters);
 
     // Opens the dialog with these texts; the texts at OK, nothing at Cancel.
     std::optional<std::vector<std::string>> run(const std::vector<std::string>& initial);
