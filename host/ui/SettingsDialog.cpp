@@ -124,6 +124,16 @@ void SettingsDialog::placePages()
     for (const QPointer<QWidget>& page : m_pages) {
         pageSize = pageSize.expandedTo(page->size().expandedTo(page->sizeHint()));
     }
+    // Every tab title stays readable: the dialog grows rather than scroll its tab row.
+    {
+        QTabBar titles;
+        titles.setFont(m_tabBar->font());
+        titles.setExpanding(false);
+        for (const QPointer<QWidget>& page : m_pages) {
+            titles.addTab(page->windowTitle());
+        }
+        pageSize.setWidth(std::max(pageSize.width(), titles.sizeHint().width()));
+    }
     m_tabControl->setFixedSize(pageSize.width() + 2 * FrameWidth,
                                pageSize.height() + 2 * FrameWidth + TabRowOffset);
     m_tabBar->setGeometry(FrameWidth, 0, m_tabControl->width() - 2 * FrameWidth, TabRowHeight);

@@ -112,9 +112,9 @@ void BrowserSettingsPage::buildControls()
         const ListRow& row = Lists[i];
         const int x = columns[i];
         addCheckBox(row.box,
-                    row.list == UrlList ? "Close windows whose address matches:"
-                                        : "Close windows whose title contains:",
-                    QRect(x, 56, 150, 10));
+                    row.list == UrlList ? "Close windows at these addresses:"
+                                        : "Close windows with these titles:",
+                    QRect(x, 56, 146, 10));
         addControl(row.list, new pageui::SortedListBox(row.list, this), QRect(x, 68, 100, 60));
         addButton(row.add, "Add", QRect(x + 104, 68, 36, 13));
         addButton(row.edit, "Edit", QRect(x + 104, 83, 36, 13));

@@ -56,8 +56,8 @@ constexpr Text Groups[] = {
 };
 constexpr Text Notes[] = {
     {"(Enable proxy chain protection.)", {168, 15, 150, 9}},
-    {"(Connect using only one proxy.)", {132, 43, 184, 9}},
-    {"(To increase the number of proxies of the chain Length)", {132, 59, 186, 9}},
+    {"(Connect using only one proxy.)", {104, 43, 212, 9}},
+    {"(To increase the number of proxies of the chain Length)", {104, 59, 214, 9}},
     {"(requires server restart)", {106, 78, 150, 9}},
 };
 
@@ -93,8 +93,8 @@ void ChainPage::buildControls()
     }
     addCheckBox(ConnectBox, "Connect through proxy chain.", QRect(14, 14, 150, 10));
     for (const auto& [id, text, units] :
-         {std::tuple{OneProxy, "Use one Proxy", QRect(18, 42, 110, 10)},
-          std::tuple{MultipleProxies, "Use Multiple Proxy", QRect(18, 58, 110, 10)}}) {
+         {std::tuple{OneProxy, "Use one Proxy", QRect(18, 42, 84, 10)},
+          std::tuple{MultipleProxies, "Use Multiple Proxy", QRect(18, 58, 84, 10)}}) {
         auto* button = addControl(id, new QRadioButton(text, this), units);
         bindCommand(button, id);
     }

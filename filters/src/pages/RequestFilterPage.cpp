@@ -97,20 +97,20 @@ constexpr Placed BoxLayout[] = {
     {RequestFilterPage::UnsafeCookiesBox,
      "Disable unsafe cookies.              (Trusted servers list)",
      {16, 85, 290, 10}},
-    {RequestFilterPage::CustomFiltersBox, "Custom filters", {16, 134, 140, 10}},
-    {RequestFilterPage::StopListBox, "Server stop list.", {166, 134, 140, 10}},
+    {RequestFilterPage::CustomFiltersBox, "Custom filters", {16, 130, 140, 10}},
+    {RequestFilterPage::StopListBox, "Server stop list.", {166, 130, 140, 10}},
 };
 
 constexpr Placed ButtonLayout[] = {
     {RequestFilterPage::TrustedAdd, "Add", {212, 97, 34, 13}},
     {RequestFilterPage::TrustedEdit, "Edit", {248, 97, 34, 13}},
     {RequestFilterPage::TrustedRemove, "Remove", {284, 97, 34, 13}},
-    {RequestFilterPage::CustomAdd, "Add", {122, 146, 36, 13}},
-    {RequestFilterPage::CustomEdit, "Edit", {122, 161, 36, 13}},
-    {RequestFilterPage::CustomRemove, "Remove", {122, 176, 36, 13}},
-    {RequestFilterPage::StopAdd, "Add", {280, 146, 36, 13}},
-    {RequestFilterPage::StopEdit, "Edit", {280, 161, 36, 13}},
-    {RequestFilterPage::StopRemove, "Remove", {280, 176, 36, 13}},
+    {RequestFilterPage::CustomAdd, "Add", {122, 142, 36, 13}},
+    {RequestFilterPage::CustomEdit, "Edit", {122, 157, 36, 13}},
+    {RequestFilterPage::CustomRemove, "Remove", {122, 172, 36, 13}},
+    {RequestFilterPage::StopAdd, "Add", {280, 142, 36, 13}},
+    {RequestFilterPage::StopEdit, "Edit", {280, 157, 36, 13}},
+    {RequestFilterPage::StopRemove, "Remove", {280, 172, 36, 13}},
 };
 
 struct GroupRow {
@@ -120,7 +120,7 @@ struct GroupRow {
 constexpr GroupRow Groups[] = {
     {"Request Filteration", {4, 2, 324, 210}},
     {"Shielding", {10, 24, 312, 38}},
-    {"Diabling", {10, 62, 312, 58}},
+    {"Diabling", {10, 62, 312, 62}},
 };
 
 // "name: value" -> name and value (the value starts two characters after the colon).
@@ -160,11 +160,11 @@ void RequestFilterPage::buildControls()
     }
     m_address = addControl(FakeIpControl, new pageui::IpAddressEdit(this), QRect(142, 45, 100, 13));
     m_trusted = addControl(TrustedList, new pageui::SortedListBox(TrustedList, this),
-                           QRect(28, 97, 180, 20));
+                           QRect(28, 97, 180, 23));
     m_custom = addControl(CustomList, new pageui::SortedListBox(CustomList, this),
-                          QRect(16, 146, 102, 60));
+                          QRect(16, 142, 102, 64));
     m_stop =
-        addControl(StopList, new pageui::SortedListBox(StopList, this), QRect(166, 146, 110, 60));
+        addControl(StopList, new pageui::SortedListBox(StopList, this), QRect(166, 142, 110, 64));
     for (const Placed& row : BoxLayout) {
         checkBox(row.id)->raise();
     }
