@@ -244,27 +244,18 @@ void LocalSettingsPage::onAdd()
 
 void LocalSettingsPage::onEdit()
 {
-    const int row = m_list->selectedRow();
-    if (row < 0) {
-        return;
-    }
-    const std::optional<std::string> text = CustomDirectoryDialog::ask(this, m_list->entry(row));
-    if (!text) {
-        return;
-    }
     // No duplicate check here, and the new text keeps the old entry's place.
-    m_list->replaceAt(row, QString::fromStdString(*text));
-    notifyHost();
+    if (m_list->editSelected(
+            [this](const std::string& text) { return CustomDirectoryDialog::ask(this, text); })) {
+        notifyHost();
+    }
 }
 
 void LocalSettingsPage::onRemove()
 {
-    const int row = m_list->selectedRow();
-    if (row < 0) {
-        return;
+    if (m_list->removeSelected()) {
+        notifyHost();
     }
-    m_list->removeAt(row);
-    notifyHost();
 }
 
 void LocalSettingsPage::organizeFavorites()

@@ -378,21 +378,7 @@ TEST_F(ChainPageTest, MissingPathLengthIsReportedAndTheRestLoads)
 
 TEST_F(ChainPageTest, CreateTabDlgOfTheModule)
 {
-    const std::string path = (testsupport::binDir() / "Chain.dll").string();
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    auto create = reinterpret_cast<CreateTabDlgFn>(dlsym(module, contract::CreateTabDlg));
-    auto exit = reinterpret_cast<OnProgramExitFn>(dlsym(module, contract::OnProgramExit));
-    ASSERT_NE(create, nullptr);
-    ASSERT_NE(exit, nullptr);
-    EXPECT_EQ(create(&m_parent, nullptr), 1);
-    PageWindow* pages[1] = {};
-    EXPECT_EQ(create(&m_parent, pages), 1);
-    ASSERT_NE(pages[0], nullptr);
-    EXPECT_EQ(pages[0]->windowTitle().toStdString(), "Proxy chain");
-    exit();
-    EXPECT_TRUE(m_parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
-    dlclose(module);
+    testsupport::expectModulePages(testsupport::binDir() / "Chain.dll", m_parent, {"Proxy chain"});
 }
 
 } // namespace

@@ -540,28 +540,8 @@ TEST_F(ResponsePageTest, MissingKeysAreReported)
 
 TEST_F(PageTest, CreateTabDlgMakesBothPagesAndOnProgramExitDestroysThem)
 {
-    const std::string path = (testsupport::binDir() / "Filters.dll").string();
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    auto create = reinterpret_cast<CreateTabDlgFn>(dlsym(module, contract::CreateTabDlg));
-    auto exit = reinterpret_cast<OnProgramExitFn>(dlsym(module, contract::OnProgramExit));
-    ASSERT_NE(create, nullptr);
-    ASSERT_NE(exit, nullptr);
-    EXPECT_EQ(create(&m_parent, nullptr), 2);
-    EXPECT_TRUE(m_parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
-    PageWindow* pages[2] = {};
-    EXPECT_EQ(create(&m_parent, pages), 2);
-    ASSERT_NE(pages[0], nullptr);
-    ASSERT_NE(pages[1], nullptr);
-    EXPECT_EQ(pages[0]->windowTitle().toStdString(), "Filter request");
-    EXPECT_EQ(pages[1]->windowTitle().toStdString(), "Filter response");
-    EXPECT_EQ(pages[0]->parentWidget(), &m_parent);
-    PageWindow* again[2] = {};
-    EXPECT_EQ(create(&m_parent, again), 2);
-    EXPECT_NE(again[0], pages[0]);
-    exit();
-    EXPECT_TRUE(m_parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
-    dlclose(module);
+    testsupport::expectModulePages(testsupport::binDir() / "Filters.dll", m_parent,
+                                   {"Filter request", "Filter response"});
 }
 
 } // namespace

@@ -227,28 +227,17 @@ void BrowserSettingsPage::addEntry(UINT listId)
 
 void BrowserSettingsPage::editEntry(UINT listId)
 {
-    pageui::SortedListBox* box = list(listId);
-    const int row = box->selectedRow();
-    if (row < 0) {
-        return;
+    if (list(listId)->editSelected(
+            [&](const std::string& text) { return askEntry(listId, text); })) {
+        notifyHost();
     }
-    const auto text = askEntry(listId, box->entry(row));
-    if (!text) {
-        return;
-    }
-    box->replaceAt(row, QString::fromStdString(*text));
-    notifyHost();
 }
 
 void BrowserSettingsPage::removeEntry(UINT listId)
 {
-    pageui::SortedListBox* box = list(listId);
-    const int row = box->selectedRow();
-    if (row < 0) {
-        return;
+    if (list(listId)->removeSelected()) {
+        notifyHost();
     }
-    box->removeAt(row);
-    notifyHost();
 }
 
 void BrowserSettingsPage::save()

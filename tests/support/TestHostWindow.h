@@ -1,9 +1,11 @@
 #pragma once
 // Support for the tests of settings pages (Qt): a stand-in for the host's main window
 // that counts the change notifications (1224) and the other messages the pages send it,
-// and a helper that acts on the next modal dialog as soon as it opens.
+// a helper that acts on the next modal dialog as soon as it opens, and a check of a
+// module's page exports.
 
 #include <common/HostMessages.h>
+#include <common/PluginContract.h>
 #include <platform/KernelObjects.h>
 #include <platform/Window.h>
 #include <platform/Windows.h>
@@ -12,11 +14,15 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -88,6 +94,36 @@ inline void whenDialogOpens(std::function<void(QDialog*)> act)
         }
     });
     timer->start();
+}
+
+// Loads a module and checks its page exports as the host uses them: CreateTabDlg with
+// a null array only counts, with an array it makes children of parent titled as given,
+// and OnProgramExit destroys every page it made.
+inline void expectModulePages(const std::filesystem::path& module, QWidget& parent,
+                              const std::vector<std::string>& titles)
+{
+    void* library = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto create = reinterpret_cast<CreateTabDlgFn>(dlsym(library, contract::CreateTabDlg));
+    auto exit = reinterpret_cast<OnProgramExitFn>(dlsym(library, contract::OnProgramExit));
+    ASSERT_NE(create, nullptr);
+    ASSERT_NE(exit, nullptr);
+    const int count = static_cast<int>(titles.size());
+    EXPECT_EQ(create(&parent, nullptr), count);
+    EXPECT_TRUE(parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
+    for (int round = 0; round < 2; ++round) { // the main window's, then a dialog's
+        std::vector<PageWindow*> pages(titles.size(), nullptr);
+        ASSERT_EQ(create(&parent, pages.data()), count);
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            ASSERT_NE(pages[i], nullptr);
+            EXPECT_EQ(pages[i]->windowTitle().toStdString(), titles[i]);
+            EXPECT_EQ(pages[i]->parentWidget(), &parent);
+        }
+    }
+    EXPECT_EQ(parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 2 * count);
+    exit();
+    EXPECT_TRUE(parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
+    dlclose(library);
 }
 
 } // namespace testsupport

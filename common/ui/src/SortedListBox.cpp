@@ -64,6 +64,31 @@ void SortedListBox::removeAt(int row)
     delete takeItem(row);
 }
 
+bool SortedListBox::editSelected(
+    const std::function<std::optional<std::string>(const std::string&)>& ask)
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        return false;
+    }
+    const std::optional<std::string> text = ask(entry(row));
+    if (!text) {
+        return false;
+    }
+    replaceAt(row, QString::fromStdString(*text));
+    return true;
+}
+
+bool SortedListBox::removeSelected()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        return false;
+    }
+    removeAt(row);
+    return true;
+}
+
 std::string SortedListBox::entry(int row) const
 {
     const QListWidgetItem* found = item(row);

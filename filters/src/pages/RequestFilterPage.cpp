@@ -316,17 +316,18 @@ void RequestFilterPage::addCustomFilter()
 
 void RequestFilterPage::editCustomFilter()
 {
-    const int row = m_custom->selectedRow();
-    if (row < 0) {
-        return;
+    // No duplicate test on an edit: the new name may be one already listed.
+    const auto ask = [this](const std::string& entry) -> std::optional<std::string> {
+        const auto [name, value] = splitCustomFilter(entry);
+        const auto edited = askCustomFilter(this, name, value);
+        if (!edited || edited->first.empty()) {
+            return std::nullopt;
+        }
+        return joinCustomFilter(edited->first, edited->second).toStdString();
+    };
+    if (m_custom->editSelected(ask)) {
+        notifyHost();
     }
-    const auto [name, value] = splitCustomFilter(m_custom->entry(row));
-    const auto entry = askCustomFilter(this, name, value);
-    if (!entry || entry->first.empty()) {
-        return;
-    }
-    m_custom->replaceAt(row, joinCustomFilter(entry->first, entry->second));
-    notifyHost();
 }
 
 void RequestFilterPage::addServer(UINT listId)
@@ -341,28 +342,20 @@ void RequestFilterPage::addServer(UINT listId)
 
 void RequestFilterPage::editServer(UINT listId)
 {
-    pageui::SortedListBox* box = list(listId);
-    const int row = box->selectedRow();
-    if (row < 0) {
-        return;
+    const auto ask = [this](const std::string& text) -> std::optional<std::string> {
+        auto answer = askServer(this, text);
+        return answer && !answer->empty() ? answer : std::nullopt;
+    };
+    if (list(listId)->editSelected(ask)) {
+        notifyHost();
     }
-    const auto text = askServer(this, box->entry(row));
-    if (!text || text->empty()) {
-        return;
-    }
-    box->replaceAt(row, QString::fromStdString(*text));
-    notifyHost();
 }
 
 void RequestFilterPage::removeSelected(UINT listId)
 {
-    pageui::SortedListBox* box = list(listId);
-    const int row = box->selectedRow();
-    if (row < 0) {
-        return;
+    if (list(listId)->removeSelected()) {
+        notifyHost();
     }
-    box->removeAt(row);
-    notifyHost();
 }
 
 void RequestFilterPage::save()

@@ -209,17 +209,8 @@ TEST_F(BrowserSettingsPageTest, MissingKeyIsReportedOnOpenAndSave)
 
 TEST_F(BrowserSettingsPageTest, ModuleCreatesTheOnePageAndDestroysItAtExit)
 {
-    auto create = platform::proc<CreateTabDlgFn>(m_module, contract::CreateTabDlg);
-    auto exit = platform::proc<OnProgramExitFn>(m_module, contract::OnProgramExit);
-    ASSERT_NE(create, nullptr);
-    ASSERT_NE(exit, nullptr);
-    EXPECT_EQ(create(&m_parent, nullptr), 1);
-    PageWindow* pages[1] = {};
-    EXPECT_EQ(create(&m_parent, pages), 1);
-    ASSERT_NE(pages[0], nullptr);
-    EXPECT_EQ(pages[0]->windowTitle().toStdString(), "Browser settings");
-    exit();
-    EXPECT_TRUE(m_parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
+    testsupport::expectModulePages(testsupport::binDir() / "IEExt.dll", m_parent,
+                                   {"Browser settings"});
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <QListWidget>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,11 @@ public:
     int selectedRow() const;
     void replaceAt(int row, const QString& text);
     void removeAt(int row);
+    // The selected entry edited in place: ask gets its text and gives the new one, or
+    // nothing to leave it. True when the entry changed.
+    bool editSelected(const std::function<std::optional<std::string>(const std::string&)>& ask);
+    // True when an entry was selected and is gone.
+    bool removeSelected();
     std::string entry(int row) const;
     // Every entry in list order.
     std::vector<std::string> entries() const;
