@@ -28,10 +28,8 @@ public:
 
     int createPages(PageWindow* parent, PageWindow** pages)
     {
-        if (pages != nullptr) {
-            pages[0] = m_pages.add(new local::LocalSettingsPage(parent));
-        }
-        return 1;
+        return m_pages.createTabs(pages, 1,
+                                  [parent](int) { return new local::LocalSettingsPage(parent); });
     }
 
     void destroyPages() { m_pages.destroyAll(); }

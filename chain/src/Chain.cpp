@@ -63,23 +63,14 @@ UMBRAVIA_EXPORT void SetMainWindow(HWND window) noexcept
 
 UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** array) noexcept
 {
-    try {
-        if (array != nullptr) {
-            array[0] =
-                pages().add(new chain::ChainPage(parent, [] { return module().mainWindow(); }));
-        }
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+    return pages().createTabs(array, 1, [parent](int) {
+        return new chain::ChainPage(parent, [] { return module().mainWindow(); });
+    });
 }
 
 UMBRAVIA_EXPORT void OnProgramExit() noexcept
 {
-    try {
-        pages().destroyAll();
-    } catch (...) {
-    }
+    pages().exitPages();
 }
 
 // The host refreshes the list through Listfetch itself; the module keeps no list.

@@ -69,20 +69,11 @@ UMBRAVIA_EXPORT void SetMainWindow(HWND) noexcept {}
 
 UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** array) noexcept
 {
-    try {
-        if (array != nullptr) {
-            array[0] = pages().add(new iesettings::BrowserSettingsPage(parent));
-        }
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+    return pages().createTabs(
+        array, 1, [parent](int) { return new iesettings::BrowserSettingsPage(parent); });
 }
 
 UMBRAVIA_EXPORT void OnProgramExit() noexcept
 {
-    try {
-        pages().destroyAll();
-    } catch (...) {
-    }
+    pages().exitPages();
 }

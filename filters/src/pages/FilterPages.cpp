@@ -22,21 +22,15 @@ pageui::ModulePages& pages()
 
 UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** array) noexcept
 {
-    try {
-        if (array != nullptr) {
-            array[0] = pages().add(new filters::RequestFilterPage(parent));
-            array[1] = pages().add(new filters::ResponseFilterPage(parent));
+    return pages().createTabs(array, PageCount, [parent](int index) -> PageWindow* {
+        if (index == 0) {
+            return new filters::RequestFilterPage(parent);
         }
-        return PageCount;
-    } catch (...) {
-        return 0;
-    }
+        return new filters::ResponseFilterPage(parent);
+    });
 }
 
 UMBRAVIA_EXPORT void OnProgramExit() noexcept
 {
-    try {
-        pages().destroyAll();
-    } catch (...) {
-    }
+    pages().exitPages();
 }

@@ -4,6 +4,8 @@
 // dialog); a page lives until its parent destroys it or the module's OnProgramExit
 // destroys every page still there, so that no page outlives the code behind it.
 
+#include <common/PluginContract.h>
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QWidget>
@@ -22,6 +24,29 @@ public:
     {
         if (QCoreApplication::instance() != nullptr) {
             destroyAll();
+        }
+    }
+
+    // CreateTabDlg's work: the page count, and with an array the pages make(0), make(1),
+    // ... stored in it. 0 when a page could not be made (nothing escapes the module).
+    template <typename Make> int createTabs(PageWindow** array, int count, Make make) noexcept
+    {
+        try {
+            for (int i = 0; array != nullptr && i < count; ++i) {
+                array[i] = add(make(i));
+            }
+            return count;
+        } catch (...) {
+            return 0;
+        }
+    }
+
+    // OnProgramExit's work.
+    void exitPages() noexcept
+    {
+        try {
+            destroyAll();
+        } catch (...) {
         }
     }
 
