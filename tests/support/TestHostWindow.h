@@ -104,8 +104,8 @@ inline void expectModulePages(const std::filesystem::path& module, QWidget& pare
 {
     void* library = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
-    auto create = reinterpret_cast<CreateTabDlgFn>(dlsym(library, contract::CreateTabDlg));
-    auto exit = reinterpret_cast<OnProgramExitFn>(dlsym(library, contract::OnProgramExit));
+    auto create = reinterpret_cast<CreateTabDlgFn>(dlsym(library, contract::CreateTabDlg.name));
+    auto exit = reinterpret_cast<OnProgramExitFn>(dlsym(library, contract::OnProgramExit.name));
     ASSERT_NE(create, nullptr);
     ASSERT_NE(exit, nullptr);
     const int count = static_cast<int>(titles.size());

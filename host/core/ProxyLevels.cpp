@@ -3,7 +3,7 @@
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 
-namespace host::ui {
+namespace host {
 
 namespace {
 
@@ -51,17 +51,17 @@ void switchOn(HWND owner, const char* path, const char* name, const char* captio
 
 void writeAnonymityLevel(HWND owner, int level)
 {
-    if (!writeLevel(owner, "ANONYMITYLEVEL", level, MainKeyMissing)) {
+    if (!writeLevel(owner, settings::AnonymityLevelValue, level, MainKeyMissing)) {
         return;
     }
     if (level >= 1) {
-        switchOn(owner, settings::ChainKey, "CONNECTCHAIN", ChainCaption);
+        switchOn(owner, settings::ChainKey, settings::ConnectChainValue, ChainCaption);
     }
 }
 
 void writePrivacyLevel(HWND owner, int level)
 {
-    if (!writeLevel(owner, "PRIVACYLEVEL", level, WriteFailed)) {
+    if (!writeLevel(owner, settings::PrivacyLevelValue, level, WriteFailed)) {
         return;
     }
     if (level >= 1) {
@@ -70,4 +70,4 @@ void writePrivacyLevel(HWND owner, int level)
     }
 }
 
-} // namespace host::ui
+} // namespace host

@@ -7,12 +7,12 @@
 
 #include <memory>
 
-namespace host::ui {
+namespace host {
 
 namespace {
 
 constexpr const char* LocalHost = "127.0.0.1";
-constexpr const char* PortValue = "PROXYPORT";
+constexpr const char* PortValue = settings::ProxyPortValue;
 constexpr unsigned DefaultPort = 8080;
 // Yahoo Messenger also gets a SOCKS entry on the local machine; its port and version.
 constexpr unsigned YahooSocksPort = 80;
@@ -188,4 +188,4 @@ IntegrationOutcome switchProgramIntegration(bool on)
     return IntegrationOutcome::Done;
 }
 
-} // namespace host::ui
+} // namespace host

@@ -9,14 +9,14 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace chaintest {
+namespace testsupport {
 
-int pickFreePort()
+int freePort(const char* address)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, address, &addr.sin_addr);
     ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     socklen_t length = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
@@ -180,4 +180,4 @@ LoopbackServer::Handler LoopbackServer::fileServer(std::string statusLine, std::
     };
 }
 
-} // namespace chaintest
+} // namespace testsupport

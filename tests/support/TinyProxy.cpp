@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-namespace chaintest {
+namespace testsupport {
 
 namespace {
 
@@ -124,4 +124,4 @@ int TinyProxy::requests() const
     return countLines(log(), "]: Request (file descriptor");
 }
 
-} // namespace chaintest
+} // namespace testsupport

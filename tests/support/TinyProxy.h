@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace chaintest {
+namespace testsupport {
 
 class TinyProxy {
 public:
@@ -36,4 +36,4 @@ private:
     int m_pid = -1;
 };
 
-} // namespace chaintest
+} // namespace testsupport

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-namespace chaintest {
+namespace testsupport {
 
-// A TCP port that was free on 127.0.0.1 a moment ago.
-int pickFreePort();
+// A TCP port that was free on the address a moment ago.
+int freePort(const char* address = "127.0.0.1");
 
 class LoopbackServer {
 public:
@@ -63,4 +63,4 @@ private:
     std::vector<std::string> m_requests;
 };
 
-} // namespace chaintest
+} // namespace testsupport

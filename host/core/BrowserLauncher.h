@@ -6,7 +6,7 @@
 #include <platform/Environment.h>
 #include <platform/Result.h>
 
-namespace host::ui {
+namespace host {
 
 inline constexpr const char* BrowserDosPath = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
 
@@ -14,4 +14,4 @@ inline constexpr const char* BrowserDosPath = "C:\\Program Files\\Internet Explo
 [[nodiscard]] platform::Result<void>
 installBrowserLauncher(const platform::HostPath& programFolder = platform::programFolder());
 
-} // namespace host::ui
+} // namespace host

@@ -10,10 +10,8 @@
 #include <optional>
 
 namespace host {
-class ModuleTable;
-}
 
-namespace host::ui {
+class ModuleTable;
 
 class ProxyListRefresh {
 public:
@@ -59,4 +57,4 @@ private:
     NetUpdateFn m_netUpdate = nullptr;
 };
 
-} // namespace host::ui
+} // namespace host

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-namespace host::ui {
+namespace host {
 
 namespace fs = std::filesystem;
 
@@ -42,4 +42,4 @@ platform::Result<void> installBrowserLauncher(const platform::HostPath& programF
     return {};
 }
 
-} // namespace host::ui
+} // namespace host

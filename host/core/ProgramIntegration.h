@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-namespace host::ui {
+namespace host {
 
 enum class IntegrationOutcome {
     Done,             // the component ran every selected program's method
@@ -35,4 +35,4 @@ std::vector<IntegrationCall> integrationCalls(bool on);
 // and changes nothing.
 IntegrationOutcome switchProgramIntegration(bool on);
 
-} // namespace host::ui
+} // namespace host

@@ -1,11 +1,11 @@
 #include "ProxyListRefresh.h"
 
-#include "core/ModuleTable.h"
+#include "ModuleTable.h"
 
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 
-namespace host::ui {
+namespace host {
 
 namespace {
 
@@ -41,8 +41,8 @@ void ProxyListRefresh::load()
     if (m_module == nullptr) {
         return;
     }
-    m_updateProxyListEx = platform::proc<UpdateProxyListExFn>(m_module, "UpdateProxyListEx");
-    m_netUpdate = platform::proc<NetUpdateFn>(m_module, "NetUpdate");
+    m_updateProxyListEx = contract::bind(m_module, contract::UpdateProxyListEx);
+    m_netUpdate = contract::bind(m_module, contract::NetUpdate);
 }
 
 void ProxyListRefresh::refresh(int fromNetwork)
@@ -63,7 +63,7 @@ void ProxyListRefresh::atStart(bool firstRun)
 
 void ProxyListRefresh::updateChainList() const
 {
-    if (auto update = m_modules.lookup<UpdateProxyListFn>(Slot::Chain, "UpdateProxyList")) {
+    if (auto update = m_modules.lookup(Slot::Chain, contract::UpdateProxyList)) {
         update();
     }
 }
@@ -126,4 +126,4 @@ void ProxyListRefresh::onChainRequest(HWND owner)
     }
 }
 
-} // namespace host::ui
+} // namespace host

@@ -5,7 +5,7 @@
 
 #include <platform/Windows.h>
 
-namespace host::ui {
+namespace host {
 
 // Writes ANONYMITYLEVEL; a level of 1 or more also writes CONNECTCHAIN = 1.
 void writeAnonymityLevel(HWND owner, int level);
@@ -13,4 +13,4 @@ void writeAnonymityLevel(HWND owner, int level);
 // filter on.
 void writePrivacyLevel(HWND owner, int level);
 
-} // namespace host::ui
+} // namespace host
