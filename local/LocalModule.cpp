@@ -12,12 +12,8 @@
 
 #include <common/PluginContract.h>
 #include <common/Settings.h>
+#include <common/ui/ModulePages.h>
 #include <platform/Window.h>
-
-#include <QCoreApplication>
-#include <QPointer>
-
-#include <vector>
 
 namespace {
 
@@ -30,31 +26,13 @@ public:
         return module;
     }
 
-    // Unloaded without OnProgramExit: no page may outlive the code behind it.
-    ~LocalModule()
-    {
-        if (QCoreApplication::instance() != nullptr) {
-            destroyPages();
-        }
-    }
-
     int createPages(PageWindow* parent, PageWindow** pages)
     {
-        if (pages != nullptr) {
-            auto* page = new local::LocalSettingsPage(parent);
-            m_pages.emplace_back(page);
-            pages[0] = page;
-        }
-        return 1;
+        return m_pages.createTabs(pages, 1,
+                                  [parent](int) { return new local::LocalSettingsPage(parent); });
     }
 
-    void destroyPages()
-    {
-        for (QPointer<local::LocalSettingsPage>& page : m_pages) {
-            delete page.data();
-        }
-        m_pages.clear();
-    }
+    void destroyPages() { m_pages.destroyAll(); }
 
     // A full run from the registry settings.
     static void takeAction()
@@ -90,7 +68,7 @@ public:
     }
 
 private:
-    std::vector<QPointer<local::LocalSettingsPage>> m_pages;
+    pageui::ModulePages m_pages;
 };
 
 } // namespace

@@ -40,23 +40,7 @@ DWORD readSwitch(HKEY key, const char* name)
 
 LONG enumerateCustomFolders(HKEY customDirs, std::vector<std::string>& folders)
 {
-    for (DWORD index = 0;; ++index) {
-        // Names of up to 256 characters, paths of up to MAX_PATH bytes.
-        char name[257];
-        DWORD nameLength = sizeof name;
-        BYTE data[MAX_PATH];
-        DWORD dataSize = sizeof data;
-        DWORD type = REG_NONE;
-        const LONG rc =
-            RegEnumValue(customDirs, index, name, &nameLength, nullptr, &type, data, &dataSize);
-        if (rc != ERROR_SUCCESS) {
-            return rc;
-        }
-        if (type == REG_SZ && dataSize > 0 && data[0] != 0) {
-            folders.emplace_back(reinterpret_cast<const char*>(data),
-                                 strnlen(reinterpret_cast<const char*>(data), dataSize));
-        }
-    }
+    return settings::enumerateEntries(customDirs, folders);
 }
 
 std::optional<CleanRequest> readFullRunRequest()

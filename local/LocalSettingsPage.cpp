@@ -1,21 +1,19 @@
 #include "LocalSettingsPage.h"
 
 #include "CustomDirectoryDialog.h"
+#include "HostNotifier.h"
 #include "LocalSettings.h"
 #include "ProgressWindow.h"
 #include "TraceCleaner.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
+#include <common/ui/SortedListBox.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 #include <platform/Modules.h>
 
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QListWidget>
-#include <QPalette>
-#include <QPushButton>
 
 #include <strings.h>
 
@@ -80,20 +78,13 @@ constexpr GroupRow Groups[] = {
     {"Clean Custom Directories", 10, 126, 312, 62},
 };
 
-// The page's layout is given in dialog units; they map to pixels so that the whole page
-// fits the host's page area (468 x 333) with a small sans-serif font.
-constexpr int PageFontPixels = 10;
+// The page template, in dialog units.
 constexpr int PageWidth = 332;
 constexpr int PageHeight = 216;
 
 constexpr const char* FavoritesLibrary = "shdocvw.dll";
 constexpr const char* OrganizeFavoritesExport = "DoOrganizeFavDlg";
 using DoOrganizeFavDlgFn = BOOL (*)(HWND, LPSTR);
-
-QRect dialogUnits(int x, int y, int width, int height)
-{
-    return QRect(x * 7 / 5, y * 3 / 2, width * 7 / 5, height * 3 / 2);
-}
 
 const BoxRow* boxByValue(const char* value)
 {
@@ -107,69 +98,33 @@ const BoxRow* boxByValue(const char* value)
 
 } // namespace
 
-LocalSettingsPage::LocalSettingsPage(QWidget* parent) : QWidget(parent)
+LocalSettingsPage::LocalSettingsPage(QWidget* parent) : SettingsPage(parent, Caption)
 {
-    attachWidget(this);
-    setWindowTitle(Caption);
     buildControls();
     load();
 }
 
 void LocalSettingsPage::buildControls()
 {
-    QFont pageFont = font();
-    pageFont.setPixelSize(PageFontPixels);
-    setFont(pageFont);
-    setFixedSize(dialogUnits(0, 0, PageWidth, PageHeight).size());
-    platform::paintPageWhite(*this);
+    setFixedSize(pageui::dialogUnits(0, 0, PageWidth, PageHeight).size());
     for (const GroupRow& row : Groups) {
-        auto* group = new QGroupBox(row.text, this);
-        group->setGeometry(dialogUnits(row.x, row.y, row.width, row.height));
-        group->lower();
+        addGroup(row.text, QRect(row.x, row.y, row.width, row.height));
     }
     for (const BoxRow& row : Boxes) {
-        auto* box = new QCheckBox(row.text, this);
-        box->setObjectName(QString::number(row.id));
-        box->setGeometry(dialogUnits(row.x, row.y, row.id == ClearAtExitBox ? 188 : 146, 10));
-        m_boxes[row.id] = box;
+        m_boxes[row.id] = addCheckBox(
+            row.id, row.text, QRect(row.x, row.y, row.id == ClearAtExitBox ? 188 : 146, 10));
         m_members[row.id] = 0;
-        bindCommand(box, row.id);
     }
     for (const ButtonRow& row : Buttons) {
-        auto* button = new QPushButton(row.text, this);
-        button->setObjectName(QString::number(row.id));
-        button->setGeometry(dialogUnits(row.x, row.y, row.width, 14));
-        m_buttons[row.id] = button;
-        bindCommand(button, row.id);
+        addButton(row.id, row.text, QRect(row.x, row.y, row.width, 14));
     }
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QString::number(FolderList));
-    m_list->setGeometry(dialogUnits(16, 149, 240, 34));
-    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] {
-        ::SendMessage(hwnd(), WM_COMMAND, MAKEWPARAM(FolderList, ListDoubleClick), 0);
-    });
-}
-
-LRESULT LocalSettingsPage::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COMMAND) {
-        onCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
-    }
-    if (message == msg::PageAction) {
-        clearNow();
-        return 0;
-    }
-    return Window::windowProc(message, wParam, lParam);
+    m_list = addControl(FolderList, new pageui::SortedListBox(FolderList, this),
+                        QRect(16, 149, 240, 34));
 }
 
 void LocalSettingsPage::onCommand(UINT id, WORD code)
 {
     switch (id) {
-    case IDOK:
-        return save();
-    case IDCANCEL:
-        return; // the page stays as it is
     case CustomDirsBox:
         return onCustomDirsClicked();
     case AddButton:
@@ -183,7 +138,7 @@ void LocalSettingsPage::onCommand(UINT id, WORD code)
     case OrganizeFavoritesButton:
         return organizeFavorites();
     case FolderList:
-        if (code == ListDoubleClick) {
+        if (code == pageui::SortedListBox::DoubleClick) {
             onEdit();
             notifyHost();
         }
@@ -221,8 +176,8 @@ void LocalSettingsPage::load()
         rc = enumerateCustomFolders(customDirs.get(), folders);
     }
     for (const std::string& folder : folders) {
-        if (!listHolds(folder)) {
-            addSorted(folder);
+        if (m_list->findExact(QString::fromStdString(folder)) < 0) {
+            m_list->addSorted(folder);
         }
     }
     if (rc != ERROR_NO_MORE_ITEMS) {
@@ -266,7 +221,8 @@ void LocalSettingsPage::clearNow()
         }
     }
     ProgressWindow progress(this);
-    TraceCleaner(progress, m_notifier).run(request);
+    HostNotifier notifier;
+    TraceCleaner(progress, notifier).run(request);
 }
 
 void LocalSettingsPage::onCustomDirsClicked()
@@ -279,39 +235,27 @@ void LocalSettingsPage::onCustomDirsClicked()
 void LocalSettingsPage::onAdd()
 {
     const std::optional<std::string> text = CustomDirectoryDialog::ask(this, "");
-    if (!text || listHolds(*text)) {
+    if (!text || m_list->findExact(QString::fromStdString(*text)) >= 0) {
         return;
     }
     notifyHost();
-    addSorted(*text);
+    m_list->addSorted(*text);
 }
 
 void LocalSettingsPage::onEdit()
 {
-    const int row = m_list->currentRow();
-    if (row < 0 || m_list->currentItem() == nullptr || !m_list->currentItem()->isSelected()) {
-        return;
-    }
-    const std::optional<std::string> text =
-        CustomDirectoryDialog::ask(this, m_list->item(row)->text().toStdString());
-    if (!text) {
-        return;
-    }
     // No duplicate check here, and the new text keeps the old entry's place.
-    delete m_list->takeItem(row);
-    m_list->insertItem(row, QString::fromStdString(*text));
-    m_list->setCurrentRow(row);
-    notifyHost();
+    if (m_list->editSelected(
+            [this](const std::string& text) { return CustomDirectoryDialog::ask(this, text); })) {
+        notifyHost();
+    }
 }
 
 void LocalSettingsPage::onRemove()
 {
-    const int row = m_list->currentRow();
-    if (row < 0 || m_list->currentItem() == nullptr || !m_list->currentItem()->isSelected()) {
-        return;
+    if (m_list->removeSelected()) {
+        notifyHost();
     }
-    delete m_list->takeItem(row);
-    notifyHost();
 }
 
 void LocalSettingsPage::organizeFavorites()
@@ -346,59 +290,12 @@ void LocalSettingsPage::membersToControls()
 void LocalSettingsPage::enableFolderControls()
 {
     const bool on = m_members[CustomDirsBox] != 0;
-    m_list->setEnabled(on);
-    for (UINT id : {AddButton, EditButton, RemoveButton}) {
-        m_buttons[id]->setEnabled(on);
-    }
-}
-
-bool LocalSettingsPage::listHolds(const std::string& text) const
-{
-    const QString wanted = QString::fromStdString(text);
-    for (int i = 0; i < m_list->count(); ++i) {
-        if (m_list->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void LocalSettingsPage::addSorted(const std::string& text)
-{
-    // A sorted list box: the new entry goes before the first that sorts after it.
-    const QString entry = QString::fromStdString(text);
-    int row = 0;
-    while (row < m_list->count() &&
-           m_list->item(row)->text().compare(entry, Qt::CaseInsensitive) <= 0) {
-        ++row;
-    }
-    m_list->insertItem(row, entry);
+    enableControls({FolderList, AddButton, EditButton, RemoveButton}, on);
 }
 
 std::vector<std::string> LocalSettingsPage::folders() const
 {
-    std::vector<std::string> out;
-    for (int i = 0; i < m_list->count(); ++i) {
-        out.push_back(m_list->item(i)->text().toStdString());
-    }
-    return out;
-}
-
-QCheckBox* LocalSettingsPage::checkBox(UINT id) const
-{
-    auto it = m_boxes.find(id);
-    return it != m_boxes.end() ? it->second : nullptr;
-}
-
-QPushButton* LocalSettingsPage::button(UINT id) const
-{
-    auto it = m_buttons.find(id);
-    return it != m_buttons.end() ? it->second : nullptr;
-}
-
-void LocalSettingsPage::notifyHost()
-{
-    m_notifier.notify();
+    return m_list->entries();
 }
 
 } // namespace local

@@ -4,23 +4,19 @@
 // until Save (page OK from the host's Apply, Clear Now); each edit posts the change
 // notification to the host.
 
-#include "HostNotifier.h"
-
-#include <platform/Window.h>
-
-#include <QWidget>
+#include <common/ui/SettingsPage.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-class QCheckBox;
-class QListWidget;
-class QPushButton;
+namespace pageui {
+class SortedListBox;
+}
 
 namespace local {
 
-class LocalSettingsPage : public QWidget, public platform::Window {
+class LocalSettingsPage : public pageui::SettingsPage {
 public:
     explicit LocalSettingsPage(QWidget* parent);
 
@@ -37,25 +33,19 @@ public:
         OrganizeFavoritesButton = 1025,
         ClearAtExitBox = 1026,
     };
-    // List box notification of a double-click (WM_COMMAND, high word).
-    static constexpr WORD ListDoubleClick = 2;
-
-    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
     void load();
-    void save();
+    void save() override;
     // Save, then clean kinds 1 to 16 as the boxes say (no custom folders).
     void clearNow();
 
-    QCheckBox* checkBox(UINT id) const;
-    QListWidget* folderList() const { return m_list; }
-    QPushButton* button(UINT id) const;
+    pageui::SortedListBox* folderList() const { return m_list; }
     // The list's entries in their order.
     std::vector<std::string> folders() const;
 
 private:
     void buildControls();
-    void onCommand(UINT id, WORD code);
+    void onPageAction() override { clearNow(); }
+    void onCommand(UINT id, WORD code) override;
     void onCustomDirsClicked();
     void onAdd();
     void onEdit();
@@ -64,16 +54,11 @@ private:
     void controlsToMembers();
     void membersToControls();
     void enableFolderControls();
-    bool listHolds(const std::string& text) const;
-    void addSorted(const std::string& text);
-    void notifyHost();
 
     // One integer per check box, by control id (CUSTOMDIRS' switch under 1011).
     std::map<UINT, int> m_members;
     std::map<UINT, QCheckBox*> m_boxes;
-    std::map<UINT, QPushButton*> m_buttons;
-    QListWidget* m_list = nullptr;
-    HostNotifier m_notifier;
+    pageui::SortedListBox* m_list = nullptr;
 };
 
 } // namespace local

@@ -2,6 +2,7 @@
 
 #include "HostNotifier.h"
 
+#include <common/FolderGuard.h>
 #include <platform/Com.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
@@ -9,9 +10,7 @@
 #include <platform/Shell.h>
 #include <platform/UrlHistory.h>
 
-#include <cstdlib>
 #include <initializer_list>
-#include <system_error>
 
 namespace local {
 
@@ -234,7 +233,7 @@ void TraceCleaner::clearInternetHistory()
 void TraceCleaner::clearCustomFolders(const CleanRequest& request)
 {
     for (const std::string& folder : request.customFolders) {
-        if (isProtectedFolder(folder)) {
+        if (folders::isProtectedFolder(folder)) {
             std::string text = RefusedFolderText;
             text.replace(text.find("%s"), 2, folder);
             MessageBox(0, text.c_str(), ModuleCaption, MB_OK | MB_ICONERROR);
@@ -242,37 +241,6 @@ void TraceCleaner::clearCustomFolders(const CleanRequest& request)
         }
         m_sweeper.sweep(folder, KeepDesktopIni);
     }
-}
-
-bool TraceCleaner::isProtectedFolder(const std::string& folder)
-{
-    namespace fs = std::filesystem;
-    auto host = platform::toHostPath(folder);
-    if (!host) {
-        return false; // it cannot be listed either
-    }
-    std::error_code ec;
-    const fs::path target = fs::weakly_canonical(*host, ec);
-    if (ec) {
-        return true;
-    }
-    std::vector<fs::path> guarded = {fs::path("/"), platform::prefix(),
-                                     platform::prefix() / "drive_c", platform::profileFolder()};
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
-        guarded.emplace_back(home);
-    }
-    for (const fs::path& path : guarded) {
-        const fs::path canonical = fs::weakly_canonical(path, ec);
-        if (ec) {
-            continue;
-        }
-        // The folder itself, or one that holds it.
-        auto rel = canonical.lexically_relative(target);
-        if (!rel.empty() && *rel.begin() != "..") {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace local

@@ -36,11 +36,6 @@ public:
     static const char* progressText(int kind);
     static constexpr const char* DoneSuffix = "Done";
 
-    // Whether a custom folder must not be swept: it is, or holds, drive C:, the profile,
-    // the environment folder, the user's home folder or the root of the file system, so
-    // that one wrong entry cannot wipe the environment.
-    static bool isProtectedFolder(const std::string& folder);
-
 private:
     void runKind(int kind, const CleanRequest& request);
     void sweepSpecialFolder(int csidl, SweepOptions options);

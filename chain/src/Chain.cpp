@@ -1,10 +1,13 @@
 // Chain.dll: builds the outgoing connection of the proxy host through the firewall proxy
-// and public proxies (CreateChain), with the single-hop mode set through SetVendor.
+// and public proxies (CreateChain), with the single-hop mode set through SetVendor, and
+// the "Proxy chain" settings page.
 
 #include "ChainModule.h"
+#include "ChainPage.h"
 #include "ChainRegistration.h"
 
 #include <common/PluginContract.h>
+#include <common/ui/ModulePages.h>
 #include <platform/Modules.h>
 
 namespace {
@@ -12,6 +15,12 @@ namespace {
 chain::ChainModule& module()
 {
     static chain::ChainModule instance;
+    return instance;
+}
+
+pageui::ModulePages& pages()
+{
+    static pageui::ModulePages instance;
     return instance;
 }
 
@@ -52,6 +61,18 @@ UMBRAVIA_EXPORT int SetVendor(int value) noexcept
 UMBRAVIA_EXPORT void SetMainWindow(HWND window) noexcept
 {
     module().setMainWindow(window);
+}
+
+UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** array) noexcept
+{
+    return pages().createTabs(array, 1, [parent](int) {
+        return new chain::ChainPage(parent, [] { return module().mainWindow(); });
+    });
+}
+
+UMBRAVIA_EXPORT void OnProgramExit() noexcept
+{
+    pages().exitPages();
 }
 
 // The host refreshes the list through Listfetch itself; the module keeps no list.

@@ -147,21 +147,48 @@ std::optional<StringList> readList(HKEY root, const char* path)
 
 LONG saveList(HKEY root, const char* path, const StringList& list)
 {
+    return saveEntries(root, path, list.entries, list.enabled);
+}
+
+LONG saveEntries(HKEY root, const char* path, const std::vector<std::string>& entries,
+                 std::optional<DWORD> enabled)
+{
     SHDeleteKey(root, path);
     Key key = Key::create(root, path);
     if (!key) {
         return key.lastError();
     }
-    if (LONG rc = key.writeDword(nullptr, list.enabled); rc != ERROR_SUCCESS) {
-        return rc;
+    if (enabled) {
+        if (LONG rc = key.writeDword(nullptr, *enabled); rc != ERROR_SUCCESS) {
+            return rc;
+        }
     }
-    for (std::size_t i = 0; i < list.entries.size(); ++i) {
-        if (LONG rc = key.writeString(std::to_string(i).c_str(), list.entries[i]);
-            rc != ERROR_SUCCESS) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (LONG rc = key.writeString(std::to_string(i).c_str(), entries[i]); rc != ERROR_SUCCESS) {
             return rc;
         }
     }
     return ERROR_SUCCESS;
+}
+
+LONG enumerateEntries(HKEY key, std::vector<std::string>& entries)
+{
+    for (DWORD index = 0;; ++index) {
+        char name[257];
+        DWORD nameLength = sizeof name;
+        BYTE data[MAX_PATH];
+        DWORD dataSize = sizeof data;
+        DWORD type = REG_NONE;
+        const LONG rc =
+            RegEnumValue(key, index, name, &nameLength, nullptr, &type, data, &dataSize);
+        if (rc != ERROR_SUCCESS) {
+            return rc;
+        }
+        if (type == REG_SZ && dataSize > 0 && data[0] != 0) {
+            entries.emplace_back(reinterpret_cast<const char*>(data),
+                                 strnlen(reinterpret_cast<const char*>(data), dataSize));
+        }
+    }
 }
 
 } // namespace settings

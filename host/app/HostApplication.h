@@ -6,6 +6,8 @@
 #include "InstallPaths.h"
 #include "ShutdownSignals.h"
 
+#include <common/HostMessages.h>
+
 #include <core/ModuleTable.h>
 #include <engine/ProxyState.h>
 
@@ -25,7 +27,7 @@ inline constexpr const char* FirstRunQuestion =
     "This is the first time you run Umbravia, no settings are currentlly enabled do you want "
     "to run Umbravia Settings Wziard so that you can configure Umbravia";
 inline constexpr const char* WizardProgram = "Umbravia Settings Wizard.exe";
-inline constexpr const char* WizardTitle = "Umbravia Settings Wizard";
+inline constexpr const char* WizardTitle = hostlink::WizardWindowTitle;
 inline constexpr const char* TrayArgument = "+Tray";
 
 class HostApplication {

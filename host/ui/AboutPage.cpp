@@ -3,6 +3,8 @@
 #include "LinkLabel.h"
 #include "Resources.h"
 
+#include <common/ui/SettingsPage.h>
+
 #include <QLabel>
 
 namespace host::ui {
@@ -28,7 +30,7 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent)
     colours.setColor(QPalette::Window, Qt::white);
     colours.setColor(QPalette::WindowText, QColor(100, 100, 100));
     setPalette(colours);
-    resize(468, 333);
+    resize(pageui::PageSize);
 
     auto* picture = new QLabel(this);
     picture->setPixmap(Resources::bitmap(Resources::AboutPicture));

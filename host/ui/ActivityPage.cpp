@@ -3,6 +3,7 @@
 #include "BitmapButton.h"
 #include "Resources.h"
 
+#include <common/ui/SettingsPage.h>
 #include <platform/Files.h>
 #include <platform/MessageBox.h>
 
@@ -107,7 +108,7 @@ ActivityPage::ActivityPage(QWidget* parent) : QWidget(parent)
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::Base, Qt::white);
     setPalette(white);
-    resize(468, 333);
+    resize(pageui::PageSize);
     for (std::size_t i = 0; i < m_images.size(); ++i) {
         m_images[i] = Resources::icon(ProgramImages[i]);
     }

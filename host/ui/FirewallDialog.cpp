@@ -1,9 +1,9 @@
 #include "FirewallDialog.h"
 
 #include "DialogCommands.h"
-#include "IpAddressEdit.h"
 
 #include <common/Settings.h>
+#include <common/ui/IpAddressEdit.h>
 #include <platform/MessageBox.h>
 
 #include <QDialogButtonBox>
@@ -40,7 +40,7 @@ FirewallDialog::FirewallDialog(QWidget* parent) : QDialog(parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    m_addressEdit = new IpAddressEdit(this);
+    m_addressEdit = new pageui::IpAddressEdit(this);
     m_addressEdit->setFixedHeight(26);
     m_portEdit = new QLineEdit(this);
     m_portEdit->setObjectName("port");

@@ -9,9 +9,11 @@
 
 class QLineEdit;
 
-namespace host::ui {
-
+namespace pageui {
 class IpAddressEdit;
+}
+
+namespace host::ui {
 
 class FirewallDialog : public QDialog, public platform::Window {
     Q_OBJECT
@@ -25,7 +27,7 @@ public:
     // The values taken at OK (the ones loaded before that).
     DWORD address() const { return m_address; }
     DWORD port() const { return m_port; }
-    IpAddressEdit* addressEdit() const { return m_addressEdit; }
+    pageui::IpAddressEdit* addressEdit() const { return m_addressEdit; }
     QLineEdit* portEdit() const { return m_portEdit; }
 
     // Writes ProxyFirewall and ProxyFirePort; false when the main key cannot be written.
@@ -37,7 +39,7 @@ public:
 private:
     void load();
 
-    IpAddressEdit* m_addressEdit = nullptr;
+    pageui::IpAddressEdit* m_addressEdit = nullptr;
     QLineEdit* m_portEdit = nullptr;
     DWORD m_address = 0;
     DWORD m_port = 0;

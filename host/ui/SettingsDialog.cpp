@@ -4,6 +4,7 @@
 #include "ModulePages.h"
 
 #include <common/PluginContract.h>
+#include <common/ui/SettingsPage.h>
 #include <platform/MessageBox.h>
 
 #include <QFrame>
@@ -30,7 +31,7 @@ constexpr int TabRowOffset = 20;
 // Width of the tab control's frame around the display area.
 constexpr int FrameWidth = 4;
 // Pages are shown at least at the size of the main window's page area.
-constexpr QSize MinimumPage{468, 333};
+constexpr QSize MinimumPage = pageui::PageSize;
 
 } // namespace
 
@@ -103,6 +104,16 @@ void SettingsDialog::placePages()
     QSize pageSize = MinimumPage;
     for (const QPointer<QWidget>& page : m_pages) {
         pageSize = pageSize.expandedTo(page->size().expandedTo(page->sizeHint()));
+    }
+    // Every tab title stays readable: the dialog grows rather than scroll its tab row.
+    {
+        QTabBar titles;
+        titles.setFont(m_tabBar->font());
+        titles.setExpanding(false);
+        for (const QPointer<QWidget>& page : m_pages) {
+            titles.addTab(page->windowTitle());
+        }
+        pageSize.setWidth(std::max(pageSize.width(), titles.sizeHint().width()));
     }
     m_tabControl->setFixedSize(pageSize.width() + 2 * FrameWidth,
                                pageSize.height() + 2 * FrameWidth + TabRowOffset);

@@ -2,6 +2,8 @@
 // Where things sit on the main window's background picture (res/back2.bmp, 640 x 440):
 // the header with the caption buttons, the navigation column and the white page card.
 
+#include <common/ui/SettingsPage.h>
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -14,7 +16,7 @@ inline constexpr QPoint NavigationOrigin{6, 57};
 inline constexpr QSize NavigationButton{138, 30};
 inline constexpr QSize NavigationSubButton{138, 24};
 // The page area on the right (the white card of the background).
-inline constexpr QRect PageArea{160, 61, 468, 333};
+inline constexpr QRect PageArea{QPoint{160, 61}, pageui::PageSize};
 // Header and footer buttons.
 inline constexpr QPoint MinimiseButton{584, 15};
 inline constexpr QPoint CloseButton{610, 15};

@@ -9,6 +9,7 @@
 #include "LocalTestSupport.h"
 
 #include <common/Settings.h>
+#include <common/ui/SortedListBox.h>
 #include <platform/Application.h>
 #include <platform/Files.h>
 #include <platform/MessageBox.h>
@@ -39,20 +40,7 @@ namespace {
 constexpr const char* ModuleKey = "Software\\Kestrani\\Hollowmere\\DLLs\\Local.dll";
 constexpr const char* CustomDirs = "Software\\Kestrani\\Hollowmere\\DLLs\\Local.dll\\CUSTOMDIRS";
 
-// Runs act on the next modal dialog as soon as it is shown.
-void whenDialogOpens(std::function<void(QDialog*)> act)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        }
-    });
-    timer->start();
-}
+using testsupport::whenDialogOpens;
 
 // Answers the custom folder dialog with text (OK), or cancels it.
 void answerFolderDialog(std::optional<std::string> text, std::string* initial = nullptr)
@@ -313,11 +301,11 @@ TEST_F(LocalSettingsPageTest, DoubleClickEditsThenNotifies)
     setString(HKEY_LOCAL_MACHINE, CustomDirs, "0", "C:\\a");
     select(0);
     answerFolderDialog("C:\\z");
-    command(1012, LocalSettingsPage::ListDoubleClick);
+    command(1012, pageui::SortedListBox::DoubleClick);
     EXPECT_EQ(page().folders(), std::vector<std::string>{"C:\\z"});
     EXPECT_EQ(m_host.received(), 2);
     answerFolderDialog(std::nullopt);
-    command(1012, LocalSettingsPage::ListDoubleClick);
+    command(1012, pageui::SortedListBox::DoubleClick);
     EXPECT_EQ(m_host.received(), 3);
 }
 

@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 
+#include <TestHostWindow.h>
 #include <TestSupport.h>
 
 #include <algorithm>
@@ -131,51 +132,6 @@ inline std::vector<std::string> tree(const std::filesystem::path& folder)
     return names;
 }
 
-// A stand-in for the host's main window: its handle in the named section, as the host
-// writes it, and a count of the change notifications it receives.
-class TestHostWindow : public platform::Window {
-public:
-    explicit TestHostWindow(bool publish = true)
-    {
-        EXPECT_TRUE(createWindow("UmbraviaTestHost", "Test host"));
-        if (publish) {
-            m_section = CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                          sizeof(HWND), "hKestraniHollowmereMainWnd");
-            EXPECT_NE(m_section, nullptr);
-            void* view = MapViewOfFile(m_section, FILE_MAP_WRITE, 0, 0, sizeof(HWND));
-            const HWND handle = hwnd();
-            std::memcpy(view, &handle, sizeof handle);
-            UnmapViewOfFile(view);
-        }
-    }
-    ~TestHostWindow() override
-    {
-        if (m_section != nullptr) {
-            CloseHandle(m_section);
-        }
-    }
-    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == msg::SettingsModified) {
-            ++notifications;
-            EXPECT_EQ(wParam, 0u);
-            EXPECT_EQ(lParam, 0);
-        }
-        return Window::windowProc(message, wParam, lParam);
-    }
-    // Delivers what was posted so far and returns the count.
-    int received()
-    {
-        for (int i = 0; i < 20; ++i) {
-            QCoreApplication::processEvents();
-        }
-        return notifications;
-    }
-
-    int notifications = 0;
-
-private:
-    HANDLE m_section = nullptr;
-};
+using testsupport::TestHostWindow;
 
 } // namespace localtest

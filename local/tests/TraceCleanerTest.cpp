@@ -6,6 +6,7 @@
 #include "LocalTestSupport.h"
 #include "ProgressWindow.h"
 
+#include <common/FolderGuard.h>
 #include <platform/MessageBox.h>
 #include <platform/Security.h>
 #include <platform/Shell.h>
@@ -335,9 +336,9 @@ TEST_F(TraceCleanerTest, DangerousCustomFoldersAreRefused)
     const std::string profile = platform::toDosPath(platform::profileFolder()).str();
     // Folders outside the temporary prefix (the real root, the home folder) only get the
     // guard's verdict: a sweep of them would rest on the code under test to spare them.
-    EXPECT_TRUE(local::TraceCleaner::isProtectedFolder("Z:\\"));
+    EXPECT_TRUE(folders::isProtectedFolder("Z:\\"));
     if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
-        EXPECT_TRUE(local::TraceCleaner::isProtectedFolder(platform::toDosPath(home).str()));
+        EXPECT_TRUE(folders::isProtectedFolder(platform::toDosPath(home).str()));
     }
     local::CleanRequest request = only({17});
     request.customFolders = {"C:\\", "c:", profile, profile + "\\..", "C:\\ok"};
@@ -362,7 +363,7 @@ TEST_F(TraceCleanerTest, DangerousCustomFoldersAreRefused)
         EXPECT_EQ(call.caption, "Local Machine Privacy");
         EXPECT_EQ(call.icon(), MB_ICONERROR);
     }
-    EXPECT_FALSE(local::TraceCleaner::isProtectedFolder(profile + "\\Favorites"));
+    EXPECT_FALSE(folders::isProtectedFolder(profile + "\\Favorites"));
 }
 
 TEST_F(TraceCleanerTest, WithoutAQtApplicationTheRunShowsNoWindow)

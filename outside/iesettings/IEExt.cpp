@@ -1,9 +1,12 @@
 // The Internet Explorer settings module as far as the suite needs it: the common
 // exports, with RegisterDLL writing the pop-up killer and window-chrome values that the
-// browser helper object reads, every switch off.
+// browser helper object reads, every switch off, and its "Browser settings" page.
+
+#include "BrowserSettingsPage.h"
 
 #include <common/PluginContract.h>
 #include <common/Settings.h>
+#include <common/ui/ModulePages.h>
 
 #include <string>
 
@@ -13,10 +16,16 @@ namespace {
 constexpr const char* SizeRuleKey = "KILLPOPUPSIZE";
 constexpr const char* UrlRuleKey = "KILLPOPUPURL";
 constexpr const char* TitleRuleKey = "KILLPOPUPTITLE";
-constexpr DWORD DefaultSizeThreshold = 25; // percent of the screen area
+constexpr DWORD DefaultSizeThreshold = iesettings::BrowserSettingsPage::DefaultThreshold;
 
 constexpr const char* Switches[] = {"KILLALLPOPUPS", "IEWINDOWRESIZABLE", "SHOWADDRESSBAR",
                                     "SHOWMENUBAR",   "SHOWSTATUSBAR",     "SHOWTOOLBAR"};
+
+pageui::ModulePages& pages()
+{
+    static pageui::ModulePages instance;
+    return instance;
+}
 
 bool writeRuleKey(const char* name, bool withThreshold)
 {
@@ -58,4 +67,13 @@ UMBRAVIA_EXPORT int UnRegisterDLL() noexcept
 
 UMBRAVIA_EXPORT void SetMainWindow(HWND) noexcept {}
 
-UMBRAVIA_EXPORT void OnProgramExit() noexcept {}
+UMBRAVIA_EXPORT int CreateTabDlg(PageWindow* parent, PageWindow** array) noexcept
+{
+    return pages().createTabs(
+        array, 1, [parent](int) { return new iesettings::BrowserSettingsPage(parent); });
+}
+
+UMBRAVIA_EXPORT void OnProgramExit() noexcept
+{
+    pages().exitPages();
+}

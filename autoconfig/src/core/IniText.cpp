@@ -9,6 +9,17 @@ bool IniText::contains(std::string_view needle) const
 
 std::optional<std::string> IniText::entry(std::string_view key, std::size_t from) const
 {
+    return entryUntil(key, from, "\r");
+}
+
+std::optional<std::string> IniText::lineEntry(std::string_view key) const
+{
+    return entryUntil(key, 0, "\r\n");
+}
+
+std::optional<std::string> IniText::entryUntil(std::string_view key, std::size_t from,
+                                               const char* ends) const
+{
     if (from > m_text.size()) {
         return std::nullopt;
     }
@@ -16,7 +27,7 @@ std::optional<std::string> IniText::entry(std::string_view key, std::size_t from
     if (start == std::string::npos) {
         return std::nullopt;
     }
-    std::size_t end = m_text.find('\r', start + key.size());
+    std::size_t end = m_text.find_first_of(ends, start + key.size());
     return m_text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
@@ -42,14 +53,23 @@ std::size_t IniText::replaceAll(std::string_view old, std::string_view replaceme
     return count;
 }
 
-bool IniText::replaceEntry(std::string_view key, std::string_view newLine)
+bool IniText::replaceFound(const std::optional<std::string>& old, std::string_view replacement)
 {
-    std::optional<std::string> old = entry(key);
     if (!old) {
         return false;
     }
-    replaceAll(*old, newLine);
+    replaceAll(*old, replacement);
     return true;
+}
+
+bool IniText::replaceEntry(std::string_view key, std::string_view newLine)
+{
+    return replaceFound(entry(key), newLine);
+}
+
+bool IniText::replaceLine(std::string_view key, std::string_view newText)
+{
+    return replaceFound(lineEntry(key), newText);
 }
 
 void IniText::setEntry(std::string_view key, std::string_view newLine)

@@ -25,8 +25,13 @@ public:
     // Replaces every occurrence of old, left to right, never rescanning inserted text.
     // Returns the number of replacements.
     std::size_t replaceAll(std::string_view old, std::string_view replacement);
+    // The key and everything after it up to the end of its line (the next CR or LF).
+    std::optional<std::string> lineEntry(std::string_view key) const;
     // entry(key) replaced everywhere by newLine; false (nothing changed) without the key.
     bool replaceEntry(std::string_view key, std::string_view newLine);
+    // The same for lineEntry(key): an entry on a line ended by a bare LF (a file written on
+    // Linux, a line appended by a configurator) does not swallow the lines after it.
+    bool replaceLine(std::string_view key, std::string_view newText);
     // replaceEntry, or newLine appended to the end when the key is missing.
     void setEntry(std::string_view key, std::string_view newLine);
     void append(std::string_view text) { m_text += text; }
@@ -39,6 +44,10 @@ public:
     void replaceTail(std::size_t start, std::string_view tail);
 
 private:
+    std::optional<std::string> entryUntil(std::string_view key, std::size_t from,
+                                          const char* ends) const;
+    bool replaceFound(const std::optional<std::string>& old, std::string_view replacement);
+
     std::string m_text;
 };
 

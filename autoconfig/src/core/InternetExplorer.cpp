@@ -17,10 +17,6 @@ constexpr const char* kNotFound = "Failed To Locate Internet Explorer";
 // Opened with a trailing backslash, as the configurator always has.
 constexpr const char* kSettingsKeyOpen =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\";
-constexpr const char* kConnectionsKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-constexpr const char* kDefaultUserConnectionsKey =
-    ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 constexpr const char* kBackupConnections = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
                                            "CurrentVersion\\Internet Settings\\Connections";
 constexpr const char* kBackupDefaultConnections =
@@ -33,30 +29,6 @@ void appendLittleEndian(std::string& out, DWORD value)
 {
     for (int shift = 0; shift < 32; shift += 8) {
         out += static_cast<char>((value >> shift) & 0xFF);
-    }
-}
-
-// Every value of the key gets the blob, whatever its name and type; a value whose name
-// cannot be read is passed over.
-void overwriteConnections(HKEY root, const char* path, const std::string& blob)
-{
-    settings::Key key = settings::Key::open(root, path, KEY_ALL_ACCESS);
-    if (!key) {
-        return;
-    }
-    for (DWORD index = 0;; ++index) {
-        std::array<char, kMaxValueName + 1> name{};
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        LONG rc = RegEnumValue(key.get(), index, name.data(), &nameLength, nullptr, nullptr,
-                               nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (rc == ERROR_SUCCESS) {
-            RegSetValueEx(key.get(), name.data(), 0, REG_BINARY,
-                          reinterpret_cast<const BYTE*>(blob.data()),
-                          static_cast<DWORD>(blob.size()));
-        }
     }
 }
 
@@ -90,6 +62,31 @@ HRESULT InternetExplorer::set(LONG enableProxy, const char* host, UINT port)
     overwriteConnections(HKEY_CURRENT_USER, kConnectionsKey, blob);
     overwriteConnections(HKEY_USERS, kDefaultUserConnectionsKey, blob);
     return kOk;
+}
+
+// Every value of the key gets the blob, whatever its name and type; a value whose name
+// cannot be read is passed over.
+bool InternetExplorer::overwriteConnections(HKEY root, const char* path, const std::string& blob)
+{
+    settings::Key key = settings::Key::open(root, path, KEY_ALL_ACCESS);
+    if (!key) {
+        return false;
+    }
+    for (DWORD index = 0;; ++index) {
+        std::array<char, kMaxValueName + 1> name{};
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        LONG rc = RegEnumValue(key.get(), index, name.data(), &nameLength, nullptr, nullptr,
+                               nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (rc == ERROR_SUCCESS) {
+            RegSetValueEx(key.get(), name.data(), 0, REG_BINARY,
+                          reinterpret_cast<const BYTE*>(blob.data()),
+                          static_cast<DWORD>(blob.size()));
+        }
+    }
+    return true;
 }
 
 std::string InternetExplorer::connectionBlob(LONG enableProxy, UINT port)

@@ -9,15 +9,17 @@ namespace rigwright {
 
 namespace {
 
-constexpr const char* kUninstallKey = "Opera";
-constexpr const char* kNotFound =
-    "Failed To Locate Opera, Please Check That Opera Is Installed Correctly";
-constexpr const char* kOtherVersion = "\n You may be using another version of opera, please "
-                                      "refer to Umbravia help under (Manual Configuration For "
-                                      "Opera)";
+std::string edit(std::string text, LONG useHttp, const std::string& host, UINT port)
+{
+    IniText ini(std::move(text));
+    ini.replaceEntry("Use HTTP=", "Use HTTP=" + std::to_string(useHttp) + "\n");
+    ini.replaceEntry("HTTP Server", "HTTP Server=" + host + ":" + std::to_string(port) + "\n");
+    return ini.text();
+}
 
-// Opera 6 on Windows 95/98/Me records its folder in capitals.
-std::string_view markerForPlatform()
+} // namespace
+
+std::string_view Opera::installMarker()
 {
     switch (windowsPlatform()) {
     case WindowsPlatform::Windows9x:
@@ -29,21 +31,11 @@ std::string_view markerForPlatform()
     }
 }
 
-std::string edit(std::string text, LONG useHttp, const std::string& host, UINT port)
-{
-    IniText ini(std::move(text));
-    ini.replaceEntry("Use HTTP=", "Use HTTP=" + std::to_string(useHttp) + "\n");
-    ini.replaceEntry("HTTP Server", "HTTP Server=" + host + ":" + std::to_string(port) + "\n");
-    return ini.text();
-}
-
-} // namespace
-
 HRESULT Opera::load()
 {
-    std::optional<std::string> folder = locateInstallFolder(kUninstallKey, "Opera");
+    std::optional<std::string> folder = locateInstallFolder(UninstallKey, "Opera");
     if (!folder) {
-        return reportFailure(kNotFound, kCaption);
+        return reportFailure(NotFoundText, kCaption);
     }
     platform::Result<std::string> text = readForEdit(*folder + "\\Opera6.ini");
     return text ? kOk : reportFailure(text.error().message, kCaption);
@@ -51,20 +43,20 @@ HRESULT Opera::load()
 
 HRESULT Opera::set(LONG useHttp, const char* hostName, UINT port)
 {
-    std::optional<std::string> folder = locateInstallFolder(kUninstallKey, markerForPlatform());
+    std::optional<std::string> folder = locateInstallFolder(UninstallKey, installMarker());
     if (!folder) {
-        return reportFailure(kNotFound, kCaption);
+        return reportFailure(NotFoundText, kCaption);
     }
     platform::Result<void> done = editFile(
         *folder + "\\Opera6.ini", *folder + "\\Opera6.bak",
         [&](std::string text) { return edit(std::move(text), useHttp, hostName, port); },
-        kOtherVersion);
+        OtherVersionNote);
     return done ? kOk : reportFailure(done.error().message, kCaption);
 }
 
 std::optional<std::string> Opera::settingsFile()
 {
-    std::optional<std::string> folder = locateInstallFolderStrict(kUninstallKey, "Opera");
+    std::optional<std::string> folder = locateInstallFolderStrict(UninstallKey, "Opera");
     return folder ? std::optional(*folder + "\\Opera6.ini") : std::nullopt;
 }
 

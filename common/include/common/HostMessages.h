@@ -69,4 +69,6 @@ constexpr const char* MainWindowSection = "hKestraniHollowmereMainWnd";
 constexpr const char* StartedEvent = "KestraniHollowmereStartedEvent";
 // The main window: a dialog (class "#32770") with this title.
 constexpr const char* MainWindowTitle = "Umbravia";
+// The settings wizard's dialog.
+constexpr const char* WizardWindowTitle = "Umbravia Settings Wizard";
 } // namespace hostlink

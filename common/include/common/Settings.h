@@ -13,6 +13,8 @@
 
 namespace settings {
 
+// The maker's key: the uninstall helper deletes it with everything below.
+inline constexpr const char* MakerKey = "Software\\Kestrani";
 inline constexpr const char* MainKey = "Software\\Kestrani\\Hollowmere";
 inline constexpr const char* BannersKey = "Software\\Kestrani\\Hollowmere\\Banners";
 inline constexpr const char* DllsKey = "Software\\Kestrani\\Hollowmere\\DLLs";
@@ -83,5 +85,12 @@ std::optional<StringList> readList(HKEY root, const char* path);
 // Deletes the subkey with its subtree and writes it anew: the unnamed DWORD, then the
 // entries as "0", "1", ... ERROR_SUCCESS or the first failure.
 LONG saveList(HKEY root, const char* path, const StringList& list);
+// The same with the unnamed DWORD left out when enabled is empty.
+LONG saveEntries(HKEY root, const char* path, const std::vector<std::string>& entries,
+                 std::optional<DWORD> enabled);
+// Appends the non-empty REG_SZ values of an open list key, in enumeration order, read as
+// the pages read them (names of up to 256 characters, data of up to MAX_PATH bytes).
+// Returns the result that ended the enumeration: ERROR_NO_MORE_ITEMS when it read all.
+LONG enumerateEntries(HKEY key, std::vector<std::string>& entries);
 
 } // namespace settings

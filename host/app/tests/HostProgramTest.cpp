@@ -667,6 +667,45 @@ TEST_F(IntegrationEndToEndTest, CtlSwitchesIntegrationInTheRunningHost)
     exitHost(*host);
 }
 
+TEST_F(HostProgramTest, ResponsePageSwitchedOnChangesTheNextPageThroughTheProxy)
+{
+    testsupport::OriginServer origin(testsupport::OriginServer::Mode::Http,
+                                     testsupport::uniqueLoopbackAddress());
+    origin.setBody([](const std::string&) {
+        return std::string("<html><script>steal()</script><p>kept</p></html>");
+    });
+    // A first start registers the modules; the second finds "Block scripts." stored,
+    // with response filtering off.
+    {
+        std::unique_ptr<ChildProcess> first = startHost();
+        ASSERT_NE(waitForMainWindow(*first), 0) << first->err();
+        exitHost(*first);
+    }
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::ResponseKey).writeDword("BLOCKSCRIPTS", 1);
+    std::unique_ptr<ChildProcess> host = startHost();
+    const HWND window = waitForMainWindow(*host);
+    ASSERT_NE(window, 0) << host->err();
+    HWND page = 0;
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, "Filter response")) != 0; },
+        10s));
+    const auto fetch = [&] {
+        return testsupport::runProcess({"curl", "-s", "-x", "127.0.0.1:" + std::to_string(m_port),
+                                        "-A", IEAgent, "http://" + origin.address() + "/"})
+            .out;
+    };
+    EXPECT_NE(fetch().find("<script>steal()</script>"), std::string::npos);
+
+    // The page action from outside (command 32780): the page ticks "Enable response
+    // filtration." and saves itself.
+    SendMessage(window, WM_COMMAND, cmd::ResponsePageAction, 0);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr), 1u);
+    const std::string filtered = fetch();
+    EXPECT_EQ(filtered.find("<script"), std::string::npos) << filtered;
+    EXPECT_NE(filtered.find("<p>kept</p>"), std::string::npos) << filtered;
+    exitHost(*host);
+}
+
 TEST_F(HostProgramTest, CtlReportsNoHost)
 {
     EXPECT_EQ(ctl({"start"}).exitCode, 1);

@@ -4,10 +4,10 @@
 #include "ui/FirewallDialog.h"
 
 #include "UiTestSupport.h"
-#include "ui/IpAddressEdit.h"
 #include "ui/RestartWindow.h"
 
 #include <common/Settings.h>
+#include <common/ui/IpAddressEdit.h>
 #include <platform/MessageBox.h>
 
 #include <QLabel>
@@ -127,7 +127,7 @@ TEST_F(FirewallDialogTest, OkSavesBothValuesAndCancelLeavesThemAlone)
 
 TEST_F(FirewallDialogTest, AddressControlCountsFilledFields)
 {
-    host::ui::IpAddressEdit edit;
+    pageui::IpAddressEdit edit;
     DWORD address = 0;
     edit.field(0)->setText("255");
     edit.field(3)->setText("7");

@@ -13,12 +13,12 @@
 #include "engine/ProxyServer.h"
 #include "engine/ProxyState.h"
 #include "ui/FirewallDialog.h"
-#include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
 #include "ui/ProgramIntegrationDlg.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
+#include <common/ui/IpAddressEdit.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 #include <platform/Modules.h>

@@ -12,7 +12,6 @@
 #include "ui/FirewallDialog.h"
 #include "ui/HelpWindow.h"
 #include "ui/HtmlHelp.h"
-#include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgramIntegrationDlg.h"
@@ -24,6 +23,7 @@
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
+#include <common/ui/IpAddressEdit.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 
@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QTabBar>
 #include <QTextBrowser>
 
 #include <cstdio>
@@ -162,15 +163,29 @@ void mainWindowShots(const std::filesystem::path& bin)
         sendCommand(window, cmd::ToggleAboutGroup);
         save(window.grab(), "main-about");
         sendCommand(window, cmd::ToggleProxyGroup);
-        // The top-most entry of the group whose module supplied a page (an entry without
-        // one leaves the page shown).
-        for (UINT id : {cmd::ShowIEExtPage, cmd::ShowLocalPage, cmd::ShowRequestPage,
-                        cmd::ShowResponsePage, cmd::ShowChainPage}) {
+        // Each page of the proxy-settings group whose module supplied one.
+        const std::pair<UINT, const char*> entries[] = {
+            {cmd::ShowChainPage, "main-chain"},
+            {cmd::ShowResponsePage, "main-filter-response"},
+            {cmd::ShowRequestPage, "main-filter-request"},
+            {cmd::ShowLocalPage, "main-local"},
+            {cmd::ShowIEExtPage, "main-browser"}};
+        for (const auto& [id, name] : entries) {
+            QWidget* before = window.currentPage();
             sendCommand(window, id);
+            if (window.currentPage() != before || id == cmd::ShowChainPage) {
+                save(window.grab(), name);
+            }
         }
-        save(window.grab(), "main-proxy-group");
         host::ui::SettingsDialog settings(modules, &window);
         save(grabShown(settings), "settings-dialog");
+        // Every tab of the dialog.
+        for (int tab = 0; tab < settings.tabBar()->count(); ++tab) {
+            settings.tabBar()->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            const QString title = settings.tabBar()->tabText(tab).toLower().replace(' ', '-');
+            save(settings.grab(), qPrintable("settings-" + title));
+        }
         settings.hide();
         window.hide();
     }

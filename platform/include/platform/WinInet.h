@@ -45,6 +45,27 @@ bool setCookie(std::string_view url, std::string_view setCookieText);
 
 } // namespace platform
 
+// --- Connected state --------------------------------------------------------------------
+//
+// Whether the machine is connected: on Linux, whether it has a route (IPv4 or IPv6,
+// link-local and multicast routes left out) through an interface other than loopback,
+// as /proc/net/route and /proc/net/ipv6_route list them. UMBRAVIA_CONNECTED_STATE set to
+// "online" or "offline" gives the answer instead (tests, machines whose routes mislead).
+
+constexpr DWORD INTERNET_CONNECTION_LAN = 0x02;
+constexpr DWORD INTERNET_CONNECTION_OFFLINE = 0x20;
+
+// TRUE and *flags INTERNET_CONNECTION_LAN when connected; FALSE and
+// INTERNET_CONNECTION_OFFLINE otherwise. flags may be null.
+BOOL InternetGetConnectedState(LPDWORD flags, DWORD reserved) noexcept;
+
+namespace platform {
+
+// The decision over the two route tables' texts (their header lines included).
+bool routesReachBeyondLoopback(std::string_view ipv4Routes, std::string_view ipv6Routes);
+
+} // namespace platform
+
 // --- URL cache --------------------------------------------------------------------------
 //
 // The cache index lives in the prefix (urlcache.db, SQLite, shared by every process of

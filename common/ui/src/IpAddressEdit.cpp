@@ -1,4 +1,4 @@
-#include "IpAddressEdit.h"
+#include <common/ui/IpAddressEdit.h>
 
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-namespace host::ui {
+namespace pageui {
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent)
 {
@@ -87,4 +87,4 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-} // namespace host::ui
+} // namespace pageui

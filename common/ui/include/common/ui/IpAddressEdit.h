@@ -10,7 +10,7 @@
 
 class QLineEdit;
 
-namespace host::ui {
+namespace pageui {
 
 class IpAddressEdit : public QWidget {
     Q_OBJECT
@@ -32,4 +32,4 @@ private:
     std::array<QLineEdit*, 4> m_fields{};
 };
 
-} // namespace host::ui
+} // namespace pageui
