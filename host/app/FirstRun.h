@@ -3,14 +3,14 @@
 // RegisterDLL exports, the browser toolbar and helper-object keys, the regsvr32 runs,
 // and pointing each module key at the install folder.
 
+#include <common/BrowserHelper.h>
+
 #include <string>
 
 namespace host::app {
 
 // The browser helper object's key under HKEY_LOCAL_MACHINE: present while a host runs.
-inline constexpr const char* BrowserHelperKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper "
-    "Objects\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}";
+inline constexpr const char* BrowserHelperKey = browserhelper::RegistrationKey;
 inline constexpr const char* ToolbarExtensionKey =
     "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{A26ABCF0-1C8F-46e7-A67C-0489DC21B9CC}";
 inline constexpr const char* ToolbarKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";

@@ -2,6 +2,7 @@
 // exports, with RegisterDLL writing the pop-up killer and window-chrome values that the
 // browser helper object reads, every switch off.
 
+#include <common/BrowserHelper.h>
 #include <common/PluginContract.h>
 #include <common/Settings.h>
 
@@ -9,14 +10,14 @@
 
 namespace {
 
-// The three rule lists: a subkey each, its unnamed DWORD switches the rule.
-constexpr const char* SizeRuleKey = "KILLPOPUPSIZE";
-constexpr const char* UrlRuleKey = "KILLPOPUPURL";
-constexpr const char* TitleRuleKey = "KILLPOPUPTITLE";
+using browserhelper::SizeRuleKey;
+using browserhelper::TitleRuleKey;
+using browserhelper::UrlRuleKey;
 constexpr DWORD DefaultSizeThreshold = 25; // percent of the screen area
 
-constexpr const char* Switches[] = {"KILLALLPOPUPS", "IEWINDOWRESIZABLE", "SHOWADDRESSBAR",
-                                    "SHOWMENUBAR",   "SHOWSTATUSBAR",     "SHOWTOOLBAR"};
+constexpr const char* Switches[] = {browserhelper::KillAllPopups,  browserhelper::WindowResizable,
+                                    browserhelper::ShowAddressBar, browserhelper::ShowMenuBar,
+                                    browserhelper::ShowStatusBar,  browserhelper::ShowToolBar};
 
 bool writeRuleKey(const char* name, bool withThreshold)
 {
@@ -26,7 +27,7 @@ bool writeRuleKey(const char* name, bool withThreshold)
         return false;
     }
     return !withThreshold ||
-           rule.writeDword("WINDOWSIZETHRESHOLD", DefaultSizeThreshold) == ERROR_SUCCESS;
+           rule.writeDword(browserhelper::SizeThreshold, DefaultSizeThreshold) == ERROR_SUCCESS;
 }
 
 } // namespace
