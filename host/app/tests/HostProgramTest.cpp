@@ -269,6 +269,40 @@ TEST_F(HostProgramTest, SecondInstanceEndsSilentlyAndLeavesTheFirstAlone)
     EXPECT_FALSE(keyExists(BrowserHelperKey));
 }
 
+TEST_F(HostProgramTest, EveryStartRegistersTheBrowserHelperObjectAndItsExitRemovesTheBrowserKey)
+{
+    const auto classesValue = [](const char* path, const char* name = nullptr) {
+        return settings::Key::open(HKEY_CLASSES_ROOT, path).readString(name);
+    };
+    const char* server = "CLSID\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}\\InprocServer32";
+    const std::string module =
+        platform::toDosPath(fs::canonical(testsupport::binDir() / "UmbraIEExt.dll")).str();
+    const std::vector<std::string> unregister{(testsupport::binDir() / "regsvr32.exe").string(),
+                                              "/u", "/s", module};
+
+    // The first run, then the class taken away again.
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 20s));
+    exitHost(*host);
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    ASSERT_EQ(testsupport::runProcess(unregister).exitCode, 0);
+    ASSERT_FALSE(classesValue(server).has_value());
+
+    // A normal start registers it anew through its own regsvr32 run.
+    ASSERT_EQ(mainDword("ISREGISTERED"), 1u);
+    host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 20s));
+    EXPECT_EQ(classesValue(server, "ThreadingModel"), "Both");
+    EXPECT_EQ(classesValue("UmbraIEExt.UmbraBHO\\CurVer"), "UmbraIEExt.UmbraBHO.1");
+    exitHost(*host);
+    // The exit removes the browser registration only; the class stays registered.
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_EQ(classesValue(server), module);
+}
+
 TEST_F(HostProgramTest, TrayArgumentStartsHiddenOnlyWhenSpelledExactly)
 {
     for (const auto& [argument, visible] : {std::pair{"+Tray", false}, std::pair{"+tray", true}}) {
