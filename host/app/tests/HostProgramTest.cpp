@@ -340,16 +340,29 @@ TEST_F(HostProgramTest, TakenPortShowsTheFailureAndEndsWithoutAWindow)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(blocker, 1), 0);
+    // Started from a folder without UmbraIEExt.dll: the start's own regsvr32 run of it,
+    // which the host does not wait for and which writes the browser helper key too, could
+    // otherwise finish after this short-lived host has ended.
+    testsupport::TempDir install;
+    for (const char* file : {"Umbravia.exe", "Listfetch.dll"}) {
+        fs::copy_file(testsupport::binDir() / file, install.path() / file);
+    }
+    writeMainDword("ISREGISTERED", 1);
+    for (const char* module : {"Chain.dll", "Filters.dll", "Local.dll", "IEExt.dll"}) {
+        const std::string key = std::string(settings::DllsKey) + "\\" + module;
+        settings::Key::create(HKEY_LOCAL_MACHINE, key.c_str())
+            .writeString("PathName", dosBin() + module);
+    }
 
     const ProcessResult result =
-        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, hostOptions());
+        testsupport::runProcess({(install.path() / "Umbravia.exe").string()}, hostOptions());
     ::close(blocker);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.err.find("MessageBox [Umbravia] Failed start proxy server"), std::string::npos)
         << result.err;
     EXPECT_EQ(FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle), 0);
-    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_FALSE(keyExists(BrowserHelperKey)) << result.err;
 }
 
 TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
