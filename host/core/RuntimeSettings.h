@@ -11,7 +11,8 @@ int chainInUse();
 // The unnamed DWORD of DLLs\Filters.dll\Req (Res); off when the key or value is missing.
 bool requestFilteringOn();
 bool responseFilteringOn();
-// PROXYPORT of the main key, or nothing after "Inavlid registry status" was shown (the
+// PROXYPORT of the main key (1-65535), or nothing after "Inavlid registry status" was
+// shown (the
 // caller must then end the process with exit code 0).
 std::optional<int> readProxyPort();
 // readProxyPort(), and std::exit(0) when it failed.

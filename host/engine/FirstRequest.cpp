@@ -91,6 +91,9 @@ SOCKET FirstRequest::throughSingleHop()
         setVendor(0);
     }
     if (hop == INVALID_SOCKET) {
+        // The program learns of the failure at once, not when someone answers the box;
+        // the session releases the socket itself.
+        shutdown(m_client, SHUT_RDWR);
         MessageBox(0, FailedToConnect, ProgramTitle, MB_OK);
         return INVALID_SOCKET;
     }
