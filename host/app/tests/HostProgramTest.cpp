@@ -297,7 +297,7 @@ TEST_F(HostProgramTest, EveryStartRegistersTheBrowserHelperObjectAndItsExitRemov
     // The first run, then the class taken away again.
     std::unique_ptr<ChildProcess> host = startHost();
     ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
-    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 20s));
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 60s));
     exitHost(*host);
     EXPECT_FALSE(keyExists(BrowserHelperKey));
     ASSERT_EQ(testsupport::runProcess(unregister).exitCode, 0);
@@ -308,7 +308,7 @@ TEST_F(HostProgramTest, EveryStartRegistersTheBrowserHelperObjectAndItsExitRemov
     host = startHost();
     ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
     EXPECT_TRUE(keyExists(BrowserHelperKey));
-    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 20s));
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 60s));
     EXPECT_EQ(classesValue(server, "ThreadingModel"), "Both");
     EXPECT_EQ(classesValue("UmbraIEExt.UmbraBHO\\CurVer"), "UmbraIEExt.UmbraBHO.1");
     exitHost(*host);
