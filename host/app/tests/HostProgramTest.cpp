@@ -283,6 +283,40 @@ TEST_F(HostProgramTest, SecondInstanceEndsSilentlyAndLeavesTheFirstAlone)
     EXPECT_FALSE(keyExists(BrowserHelperKey));
 }
 
+TEST_F(HostProgramTest, EveryStartRegistersTheBrowserHelperObjectAndItsExitRemovesTheBrowserKey)
+{
+    const auto classesValue = [](const char* path, const char* name = nullptr) {
+        return settings::Key::open(HKEY_CLASSES_ROOT, path).readString(name);
+    };
+    const char* server = "CLSID\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}\\InprocServer32";
+    const std::string module =
+        platform::toDosPath(fs::canonical(testsupport::binDir() / "UmbraIEExt.dll")).str();
+    const std::vector<std::string> unregister{(testsupport::binDir() / "regsvr32.exe").string(),
+                                              "/u", "/s", module};
+
+    // The first run, then the class taken away again.
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 60s));
+    exitHost(*host);
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    ASSERT_EQ(testsupport::runProcess(unregister).exitCode, 0);
+    ASSERT_FALSE(classesValue(server).has_value());
+
+    // A normal start registers it anew through its own regsvr32 run.
+    ASSERT_EQ(mainDword("ISREGISTERED"), 1u);
+    host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 60s));
+    EXPECT_EQ(classesValue(server, "ThreadingModel"), "Both");
+    EXPECT_EQ(classesValue("UmbraIEExt.UmbraBHO\\CurVer"), "UmbraIEExt.UmbraBHO.1");
+    exitHost(*host);
+    // The exit removes the browser registration only; the class stays registered.
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_EQ(classesValue(server), module);
+}
+
 // The offscreen platform has no notification area: a hidden window could not be brought
 // back, so even "+Tray" leaves the window reachable (minimised to the task bar). Whether
 // "+Tray" hides the window where a tray exists is the main window's own test.
@@ -319,16 +353,29 @@ TEST_F(HostProgramTest, TakenPortShowsTheFailureAndEndsWithoutAWindow)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(blocker, 1), 0);
+    // Started from a folder without UmbraIEExt.dll: the start's own regsvr32 run of it,
+    // which the host does not wait for and which writes the browser helper key too, could
+    // otherwise finish after this short-lived host has ended.
+    testsupport::TempDir install;
+    for (const char* file : {"Umbravia.exe", "Listfetch.dll"}) {
+        fs::copy_file(testsupport::binDir() / file, install.path() / file);
+    }
+    writeMainDword("ISREGISTERED", 1);
+    for (const char* module : {"Chain.dll", "Filters.dll", "Local.dll", "IEExt.dll"}) {
+        const std::string key = std::string(settings::DllsKey) + "\\" + module;
+        settings::Key::create(HKEY_LOCAL_MACHINE, key.c_str())
+            .writeString("PathName", dosBin() + module);
+    }
 
     const ProcessResult result =
-        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, hostOptions());
+        testsupport::runProcess({(install.path() / "Umbravia.exe").string()}, hostOptions());
     ::close(blocker);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.err.find("MessageBox [Umbravia] Failed start proxy server"), std::string::npos)
         << result.err;
     EXPECT_EQ(FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle), 0);
-    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_FALSE(keyExists(BrowserHelperKey)) << result.err;
 }
 
 TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
