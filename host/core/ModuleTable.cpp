@@ -63,6 +63,9 @@ const char* slotFileName(Slot slot)
 
 ModuleTable::~ModuleTable()
 {
+    if (m_keepLoaded) {
+        return;
+    }
     for (HMODULE& module : m_modules) {
         if (module != nullptr) {
             FreeLibrary(module);
@@ -142,6 +145,9 @@ void ModuleTable::exitAndUnload()
         }
         if (auto onExit = platform::proc<OnProgramExitFn>(module, contract::OnProgramExit)) {
             onExit();
+        }
+        if (m_keepLoaded) {
+            continue;
         }
         FreeLibrary(module);
         module = nullptr;

@@ -42,11 +42,15 @@ bool ConnectionTracker::startThread(std::function<void()> body)
     }
     {
         std::lock_guard lock(m_mutex);
+        if (m_stopped) {
+            return false;
+        }
         ++m_threads;
     }
     try {
         std::thread([this, body = std::move(body)]() mutable {
             try {
+                platform::StopSignal::Scope watching(m_stop);
                 body();
             } catch (...) {
                 // a connection thread never takes the process down; its records are freed
@@ -73,6 +77,22 @@ void ConnectionTracker::shutdownAll()
     for (Connection* connection : m_connections) {
         connection->shutDown();
     }
+}
+
+void ConnectionTracker::stopAll()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+    }
+    m_stop->raise();
+    shutdownAll();
+}
+
+bool ConnectionTracker::stopped() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopped;
 }
 
 bool ConnectionTracker::waitIdle(std::chrono::milliseconds timeout)

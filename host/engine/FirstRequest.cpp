@@ -6,6 +6,7 @@
 #include "core/RuntimeSettings.h"
 
 #include <platform/MessageBox.h>
+#include <platform/StopSignal.h>
 
 #include <cstring>
 
@@ -15,23 +16,17 @@ namespace {
 constexpr const char* ProgramTitle = "Umbravia";
 constexpr const char* FailedToConnect = "Failed to connect";
 constexpr int ResolveAttempts = 5;
+constexpr int ResolveTimeoutMs = 10000;
+// The system's own connect bound; only the stop cuts it short.
+constexpr int ConnectTimeoutMs = -1;
 constexpr unsigned short OriginPort = 80;
 } // namespace
 
 std::optional<in_addr> resolveOrigin(const std::string& host)
 {
-    in_addr address{};
-    if (inet_pton(AF_INET, host.c_str(), &address) == 1) {
-        return address;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    for (int attempt = 0; attempt < ResolveAttempts; ++attempt) {
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
-            address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-            freeaddrinfo(found);
+    // Each lookup runs apart from this thread, so that the proxy's stop abandons it.
+    for (int attempt = 0; attempt < ResolveAttempts && !platform::stopRequested(); ++attempt) {
+        if (std::optional<in_addr> address = platform::resolveIPv4(host, ResolveTimeoutMs)) {
             return address;
         }
     }
@@ -112,7 +107,7 @@ SOCKET FirstRequest::connectDirect(const std::string& host)
     origin.sin_family = AF_INET;
     origin.sin_addr = *address;
     origin.sin_port = htons(OriginPort); // whatever port the host text names
-    if (connect(server, reinterpret_cast<sockaddr*>(&origin), sizeof origin) != 0) {
+    if (!platform::connectWithin(server, origin, ConnectTimeoutMs)) {
         closesocket(server);
         return INVALID_SOCKET;
     }

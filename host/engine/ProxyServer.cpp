@@ -7,6 +7,7 @@
 
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
+#include <platform/Windows.h>
 
 #include <chrono>
 #include <memory>
@@ -16,9 +17,10 @@ namespace host {
 namespace {
 constexpr const char* ChainCaption = "Chian";
 constexpr const char* FailedLoadDllModule = "Failed to load Dll Module";
-constexpr int ListenBacklog = 100;
 constexpr auto AcceptPause = std::chrono::milliseconds(50);
-constexpr auto ConnectionsEndWait = std::chrono::seconds(10);
+// Woken connection threads end within moments; the bound only covers a thread stuck
+// where no stop reaches it, which then keeps the modules loaded.
+constexpr auto ConnectionsEndWait = std::chrono::seconds(5);
 
 bool listenOnAllAddresses()
 {
@@ -29,10 +31,17 @@ bool listenOnAllAddresses()
 
 ProxyServer::~ProxyServer()
 {
+    endConnections();
+}
+
+bool ProxyServer::endConnections()
+{
     Stop();
     join();
-    m_state.connections.shutdownAll();
-    m_state.connections.waitIdle(ConnectionsEndWait);
+    // A relay thread may be waiting for this thread to answer a filter's notification.
+    platform::SentMessageRefusal refusal;
+    m_state.connections.stopAll();
+    return m_state.connections.waitIdle(ConnectionsEndWait);
 }
 
 int ProxyServer::Start(int port)
@@ -113,7 +122,7 @@ bool ProxyServer::openListener()
     address.sin_port = htons(static_cast<unsigned short>(m_port.load()));
     address.sin_addr.s_addr = htonl(listenOnAllAddresses() ? INADDR_ANY : INADDR_LOOPBACK);
     if (bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listening, ListenBacklog) != 0) {
+        listen(listening, SOMAXCONN) != 0) {
         closesocket(listening);
         return false;
     }
