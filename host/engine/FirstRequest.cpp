@@ -8,6 +8,10 @@
 #include <platform/MessageBox.h>
 #include <platform/StopSignal.h>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace host {
@@ -58,11 +62,23 @@ SOCKET FirstRequest::run(bool& tunnel)
 
 std::optional<std::string> FirstRequest::accumulate()
 {
+    // A client that never completes its head (a byte a second, an HTTP/0.9 line, a
+    // lower-case "host:") must not hold this thread for good.
+    const int timeoutMs = firstRequestTimeoutMs();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!m_head.full()) {
         if (!m_state.serverRunning.load()) {
             return std::nullopt;
         }
-        if (m_head.receiveMore(m_client) <= 0) {
+        int waitMs = -1;
+        if (timeoutMs >= 0) {
+            waitMs = static_cast<int>(
+                std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           deadline - std::chrono::steady_clock::now())
+                                           .count()));
+        }
+        if (platform::waitForSocket(m_client, POLLIN, waitMs) != platform::WaitResult::Ready ||
+            m_head.receiveMore(m_client) <= 0) {
             return std::nullopt;
         }
         if (auto host = request::extractHost(m_head.text())) {

@@ -3,12 +3,17 @@
 #include "Connection.h"
 #include "ProxyState.h"
 #include "Session.h"
+#include "ShortageLog.h"
 #include "core/ModuleTable.h"
 
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 #include <platform/Windows.h>
 
+#include <fcntl.h>
+#include <poll.h>
+
+#include <cerrno>
 #include <chrono>
 #include <memory>
 
@@ -94,11 +99,16 @@ void ProxyServer::listenerThread()
         m_handshake.set();
         return;
     }
+    m_reserve = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     m_running = true;
     m_state.serverRunning = true;
     m_handshake.set();
 
     acceptLoop();
+    if (m_reserve >= 0) {
+        ::close(m_reserve);
+        m_reserve = -1;
+    }
 
     {
         std::lock_guard lock(m_socketMutex);
@@ -145,6 +155,7 @@ void ProxyServer::acceptLoop()
         if (client == INVALID_SOCKET) {
             if (m_running.load()) {
                 ++m_acceptFailures; // out of descriptors, for example: skip it, pause
+                refuseWaitingClient(listening, errno);
                 pauseAfterFailedAccept();
             }
             continue;
@@ -155,6 +166,31 @@ void ProxyServer::acceptLoop()
             break;
         }
         newConnection(client);
+    }
+}
+
+void ProxyServer::refuseWaitingClient(SOCKET listening, int error)
+{
+    if (error != EMFILE && error != ENFILE) {
+        return;
+    }
+    // The accept fails before it looks at the queue: only a client actually waiting
+    // is refused (and an accept with nobody waiting would block here).
+    pollfd waiting{listening, POLLIN, 0};
+    if (::poll(&waiting, 1, 0) != 1) {
+        return;
+    }
+    logShortage(Shortage::Descriptors, error);
+    // The waiting client is closed with the reserve descriptor, so that it learns at
+    // once instead of waiting for a proxy that cannot take it.
+    if (m_reserve >= 0) {
+        ::close(m_reserve);
+        m_reserve = -1;
+        SOCKET client = accept(listening, nullptr, nullptr);
+        if (client != INVALID_SOCKET) {
+            closesocket(client);
+        }
+        m_reserve = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     }
 }
 
@@ -172,6 +208,9 @@ void ProxyServer::newConnection(SOCKET client)
     auto session = std::make_shared<Session>(m_state, connection);
     connection.reset();
     if (!m_state.connections.startThread([session] { session->run(); })) {
+        if (!m_state.connections.stopped()) {
+            logShortage(Shortage::Threads, EAGAIN);
+        }
         session.reset(); // closes the client socket and frees the records
     }
     m_state.notifyActivity();

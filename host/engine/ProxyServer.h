@@ -55,6 +55,8 @@ private:
     void listenerThread();
     bool openListener();
     void acceptLoop();
+    // Out of descriptors: logs it and closes the client the accept could not take.
+    void refuseWaitingClient(SOCKET listening, int error);
     void pauseAfterFailedAccept() const;
     void newConnection(SOCKET client);
 
@@ -67,6 +69,7 @@ private:
     std::atomic<int> m_port{0};
     std::atomic<bool> m_running{false};
     std::atomic<unsigned> m_acceptFailures{0};
+    int m_reserve = -1; // a descriptor kept free for refusing a client; listener thread only
     HandshakeEvent m_handshake;
 };
 
