@@ -7,6 +7,7 @@
 // stress_bench PROXYPORT ORIGIN HOSTPID CTL
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -23,7 +24,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -85,11 +85,12 @@ Sample sample()
         }
         status.ignore(1 << 16, '\n');
     }
-    std::error_code error;
-    for (auto it =
-             std::filesystem::directory_iterator("/proc/" + std::to_string(g_host) + "/fd", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        ++s.fds;
+    // Entries come and go while they are read: count what readdir gives.
+    if (DIR* fds = ::opendir(("/proc/" + std::to_string(g_host) + "/fd").c_str())) {
+        while (const dirent* entry = ::readdir(fds)) {
+            s.fds += entry->d_name[0] != '.' ? 1 : 0;
+        }
+        ::closedir(fds);
     }
     return s;
 }
@@ -258,6 +259,7 @@ void concurrentClients(int clients, int requestsEach)
     std::atomic<int> errors{0};
     std::barrier connected(clients + 1);
     std::barrier done(clients + 1);
+    std::barrier sampled(clients + 1);
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(clients));
     for (int c = 0; c < clients; ++c) {
@@ -283,6 +285,7 @@ void concurrentClients(int clients, int requestsEach)
                 latencies.insert(latencies.end(), mine.begin(), mine.end());
             }
             done.arrive_and_wait(); // everyone holds the connection until the sample
+            sampled.arrive_and_wait();
             if (s >= 0) {
                 ::close(s);
             }
@@ -291,6 +294,7 @@ void concurrentClients(int clients, int requestsEach)
     connected.arrive_and_wait();
     done.arrive_and_wait();
     const Sample peak = sample();
+    sampled.arrive_and_wait();
     for (std::thread& t : threads) {
         t.join();
     }
