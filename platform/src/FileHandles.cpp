@@ -265,6 +265,18 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, void
     return TRUE;
 }
 
+BOOL FlushFileBuffers(HANDLE file) noexcept
+{
+    auto open = platform::openFile(file);
+    if (open == nullptr) {
+        return FALSE;
+    }
+    int rc = 0;
+    while ((rc = ::fsync(open->fd())) != 0 && errno == EINTR) {
+    }
+    return rc == 0 ? TRUE : detail::failWithErrno(errno);
+}
+
 DWORD SetFilePointer(HANDLE file, LONG distance, LPLONG distanceHigh, DWORD method) noexcept
 {
     auto open = platform::openFile(file);

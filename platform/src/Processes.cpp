@@ -202,6 +202,34 @@ Result<HostPath> checkProgram(const HostPath& path)
     return path;
 }
 
+// Windows' own tools that the suite runs by their Windows path (C:\WINDOWS\RegEdit.exe,
+// C:\WINDOWS\system32\regsvr32.exe) ship with the suite, in its program folder or in
+// the folder UMBRAVIA_BIN names (where tests find the built programs). A program
+// that is missing from the prefix's Windows or system folder is taken from there.
+std::optional<HostPath> findShippedTool(const HostPath& wanted)
+{
+    std::error_code ec;
+    bool inWindowsFolder = false;
+    for (const char* folder : {"C:\\WINDOWS", "C:\\WINDOWS\\system32"}) {
+        Result<HostPath> host = toHostPath(folder);
+        inWindowsFolder =
+            inWindowsFolder || (host && fs::equivalent(*host, wanted.parent_path(), ec));
+    }
+    if (!inWindowsFolder) {
+        return std::nullopt;
+    }
+    std::vector<HostPath> folders{programFolder()};
+    if (const char* bin = std::getenv("UMBRAVIA_BIN"); bin != nullptr && *bin != '\0') {
+        folders.emplace_back(bin);
+    }
+    for (const HostPath& folder : folders) {
+        if (std::optional<HostPath> found = findInFolder(folder, wanted.filename().string())) {
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
 Result<HostPath> findDosProgram(std::string_view name)
 {
     Result<HostPath> host = toHostPath(name);
@@ -216,6 +244,11 @@ Result<HostPath> findDosProgram(std::string_view name)
         Result<HostPath> withExe = toHostPath(std::string(name) + ".exe");
         if (withExe && fs::is_regular_file(*withExe, ec)) {
             return checkProgram(*withExe);
+        }
+    }
+    if (hasExtension(name)) {
+        if (std::optional<HostPath> shipped = findShippedTool(*host)) {
+            return checkProgram(*shipped);
         }
     }
     if (!fs::is_directory(host->parent_path(), ec)) {

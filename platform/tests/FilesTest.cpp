@@ -236,6 +236,7 @@ TEST_F(FilesTest, FileHandlesReadWriteSeekAndSize)
     EXPECT_EQ(std::string(buffer, read), "456789");
     ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
     EXPECT_EQ(read, 0u); // end of file is no error
+    EXPECT_TRUE(FlushFileBuffers(file));
     EXPECT_EQ(SetFilePointer(file, -3, nullptr, FILE_END), 7u);
     EXPECT_EQ(SetFilePointer(file, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NEGATIVE_SEEK));
@@ -243,6 +244,8 @@ TEST_F(FilesTest, FileHandlesReadWriteSeekAndSize)
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(WriteFile(file, "x", 1, &written, nullptr));
+    EXPECT_FALSE(FlushFileBuffers(file));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 
     EXPECT_EQ(CreateFile("C:\\Work\\index.dat", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
               INVALID_HANDLE_VALUE);

@@ -133,6 +133,32 @@ TEST_F(ProcessesTest, WinExecFindsAProgramWhosePathHasBlanks)
     EXPECT_NE(text.find("mark=quoted"), std::string::npos);
 }
 
+TEST_F(ProcessesTest, WindowsToolsMissingFromTheWindowsFolderComeFromTheSuite)
+{
+    // The suite ships RegEdit.exe itself; callers name it by its Windows path.
+    testsupport::TempDir bin;
+    writeTool(bin.path() / "RegEdit.exe", "shipped");
+    const char* oldBin = std::getenv("UMBRAVIA_BIN");
+    std::string saved = oldBin != nullptr ? oldBin : "";
+    ::setenv("UMBRAVIA_BIN", bin.path().c_str(), 1);
+    EXPECT_GT(WinExec("C:\\WINDOWS\\RegEdit.exe /s C:\\My Backup\\MSN.reg", SW_HIDE), 31u);
+    std::string text = output();
+    EXPECT_EQ(text.rfind("/s\nC:\\My\nBackup\\MSN.reg\npwd=", 0), 0u) << text;
+    EXPECT_NE(text.find("mark=shipped"), std::string::npos);
+    // A copy in the Windows folder itself comes first.
+    writeTool(m_prefix.driveC() / "WINDOWS" / "regedit.exe", "windows");
+    EXPECT_GT(WinExec("C:\\WINDOWS\\RegEdit.exe /s x.reg", SW_HIDE), 31u);
+    EXPECT_NE(output().find("mark=windows"), std::string::npos);
+    // Other folders are not redirected.
+    EXPECT_EQ(WinExec("C:\\Other\\RegEdit.exe /s x.reg", SW_HIDE),
+              static_cast<UINT>(ERROR_PATH_NOT_FOUND));
+    if (oldBin != nullptr) {
+        ::setenv("UMBRAVIA_BIN", saved.c_str(), 1);
+    } else {
+        ::unsetenv("UMBRAVIA_BIN");
+    }
+}
+
 TEST_F(ProcessesTest, MissingProgramsFoldersAndVerbsAreReported)
 {
     EXPECT_EQ(shellCode(ShellExecute(0, "open", "nothere.exe", nullptr, nullptr, SW_SHOW)),

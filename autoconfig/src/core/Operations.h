@@ -4,12 +4,11 @@
 // state between calls), shows its own message boxes and answers S_OK or S_FALSE only, so
 // the COM class forwards its eighteen methods here one to one.
 
+#include "core/Report.h"
+
 #include <platform/WinTypes.h>
 
 namespace rigwright {
-
-constexpr HRESULT kOk = 0;    // S_OK
-constexpr HRESULT kFalse = 1; // S_FALSE: the program concerned could not be configured
 
 class Operations {
 public:

@@ -81,6 +81,9 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                void* overlapped) noexcept;
 DWORD SetFilePointer(HANDLE file, LONG distance, LPLONG distanceHigh, DWORD method) noexcept;
 DWORD GetFileSize(HANDLE file, LPDWORD high) noexcept;
+// Writes the file's data through to the disk (fsync), so that a rename that follows
+// never leaves an empty file behind after a crash.
+BOOL FlushFileBuffers(HANDLE file) noexcept;
 
 namespace platform {
 

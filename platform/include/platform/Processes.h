@@ -4,7 +4,10 @@
 // Programs start detached (their own session; they outlive the caller and are never
 // left as zombies). A program named "X.exe" (or "X", which means "X.exe") without a
 // folder is looked up in the program folder, the current folder and C:\WINDOWS\system32
-// of the prefix, names matched without regard to case; a path is a DOS path. Documents,
+// of the prefix, names matched without regard to case; a path is a DOS path. Windows'
+// own tools that the suite ships (RegEdit.exe, regsvr32.exe), named by a path into the
+// prefix's C:\WINDOWS or C:\WINDOWS\system32 where no such file lies, are taken from
+// the program folder, then from the folder UMBRAVIA_BIN names (tests). Documents,
 // folders and web addresses are opened with xdg-open (or the program named by
 // UMBRAVIA_OPEN_COMMAND). The show mode reaches the started program through
 // UMBRAVIA_SHOWCMD (platform::startupShowCommand()).
