@@ -102,7 +102,11 @@ SOCKET FirstRequest::throughSingleHop()
         setVendor(0);
     }
     if (hop == INVALID_SOCKET) {
-        MessageBox(0, FailedToConnect, ProgramTitle, MB_OK);
+        // A build cut short by the exit is no failure to tell the user about (and the
+        // main thread, which shows the boxes, no longer answers).
+        if (!platform::stopRequested()) {
+            MessageBox(0, FailedToConnect, ProgramTitle, MB_OK);
+        }
         return INVALID_SOCKET;
     }
     m_head.sendTo(hop);

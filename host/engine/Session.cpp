@@ -9,6 +9,7 @@
 #include "core/RuntimeSettings.h"
 
 #include <platform/MessageBox.h>
+#include <platform/StopSignal.h>
 
 #include <cerrno>
 
@@ -63,8 +64,8 @@ SOCKET Session::obtainOutgoing(bool& tunnel)
 {
     if (m_state.firewall.enabled.load()) {
         SOCKET server = createChain();
-        if (server == INVALID_SOCKET) {
-            MessageBox(0, FirewallProblem, ProgramTitle, MB_OK);
+        if (server == INVALID_SOCKET && !platform::stopRequested()) {
+            MessageBox(0, FirewallProblem, ProgramTitle, MB_OK); // not for a build the exit cut
         }
         return server;
     }

@@ -538,6 +538,8 @@ TEST_F(HostProgramTest, SigtermEndsAHostWhoseChainHopNeverAnswers)
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 5s);
     EXPECT_EQ(result->exitCode, 0) << result->err;
     EXPECT_EQ(result->err.find("did not end"), std::string::npos) << result->err;
+    // The build the exit cut short is no firewall problem to report.
+    EXPECT_EQ(result->err.find("There are problems"), std::string::npos) << result->err;
     ::close(client);
 }
 
