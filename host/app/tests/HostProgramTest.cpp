@@ -582,8 +582,12 @@ TEST_F(HostProgramTest, ExitWhileFilteredTrafficFlowsEndsCleanly)
             });
         }
         ASSERT_TRUE(testsupport::waitFor([&] { return answered.load() >= 20; }, 20s));
+        const auto signalled = std::chrono::steady_clock::now();
         host->signal(SIGTERM);
         const std::optional<ProcessResult> result = host->wait(30s);
+        // A relay thread left waiting for the main window held the exit for 10 s, and
+        // Filters.dll was then unloaded under it.
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, 5s) << "round " << round;
         stop = true;
         for (std::thread& client : clients) {
             client.join();
