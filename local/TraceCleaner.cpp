@@ -2,10 +2,12 @@
 
 #include "HostNotifier.h"
 
+#include <platform/Com.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 #include <platform/Registry.h>
 #include <platform/Shell.h>
+#include <platform/UrlHistory.h>
 
 #include <cstdlib>
 #include <initializer_list>
@@ -74,11 +76,23 @@ void deleteKeys(const std::initializer_list<std::string>& keys)
     }
 }
 
-// The browser's URL history store is a COM object ({3C374A40-BAE4-11CF-BF7D-
-// 00AA006946EE}, interface IUrlHistoryStg2). This layer has no COM runtime yet, so the
-// object cannot be created and the step goes on with the history folders, as it does
-// on Windows when the creation fails.
-void clearHistoryStore() {}
+// The browser's URL history store: created by class identifier and asked to clear the
+// history; when it cannot be created the step goes on with the history folders. The
+// cleaner runs on threads that may not have entered COM yet (the exit run, the page's
+// button), so it enters COM for the call and leaves it again.
+void clearHistoryStore()
+{
+    const HRESULT entered = CoInitialize(nullptr);
+    IUrlHistoryStg2* history = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IUrlHistoryStg2, reinterpret_cast<void**>(&history)))) {
+        history->ClearHistory();
+        history->Release();
+    }
+    if (SUCCEEDED(entered)) {
+        CoUninitialize();
+    }
+}
 
 } // namespace
 

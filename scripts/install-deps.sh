@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev libcurl4-openssl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev libffi-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format curl xdg-utils
 )

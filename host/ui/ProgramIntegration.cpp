@@ -1,6 +1,9 @@
 #include "ProgramIntegration.h"
 
+#include <common/Rigwright.h>
 #include <common/Settings.h>
+#include <platform/Com.h>
+#include <platform/OleAuto.h>
 
 #include <memory>
 
@@ -73,11 +76,88 @@ public:
     virtual void invoke(const IntegrationCall& call) = 0;
 };
 
-// The Rigwright object, class {675DCB32-8482-452F-8BDD-5E98C19ED609}. The component and
-// the COM runtime that creates it are not part of this build yet, so it is never there.
+// The Rigwright object, created by class identifier asking for IConfiguration, and called
+// by method name through its type information (the dual interface's IDispatch part), so
+// that each row's arguments reach the method converted to its declared types.
+class RigwrightComponent final : public ConfigurationComponent {
+public:
+    static std::unique_ptr<ConfigurationComponent> create()
+    {
+        // The switch runs on the user-interface thread, which may not have entered COM.
+        const bool entered = SUCCEEDED(CoInitialize(nullptr));
+        rigwright::IConfiguration* object = nullptr;
+        if (FAILED(CoCreateInstance(rigwright::CLSID_Configuration, nullptr, CLSCTX_INPROC_SERVER,
+                                    rigwright::IID_IConfiguration,
+                                    reinterpret_cast<void**>(&object)))) {
+            if (entered) {
+                CoUninitialize();
+            }
+            return nullptr;
+        }
+        return std::unique_ptr<ConfigurationComponent>(new RigwrightComponent(object, entered));
+    }
+    ~RigwrightComponent() override
+    {
+        m_object->Release();
+        if (m_entered) {
+            CoUninitialize();
+        }
+    }
+    RigwrightComponent(const RigwrightComponent&) = delete;
+    RigwrightComponent& operator=(const RigwrightComponent&) = delete;
+
+    void invoke(const IntegrationCall& call) override
+    {
+        const std::u16string name = platform::toUtf16(call.method);
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
+        DISPID id = DISPID_UNKNOWN;
+        if (FAILED(m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+            return;
+        }
+        // DISPPARAMS holds the arguments last first.
+        std::vector<VARIANT> arguments(call.arguments.size());
+        for (std::size_t i = 0; i < call.arguments.size(); ++i) {
+            toVariant(call.arguments[i], arguments[arguments.size() - 1 - i]);
+        }
+        DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+        m_object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                         nullptr, nullptr);
+        for (VARIANT& argument : arguments) {
+            VariantClear(&argument);
+        }
+    }
+
+private:
+    RigwrightComponent(rigwright::IConfiguration* object, bool entered)
+        : m_object(object), m_entered(entered)
+    {}
+
+    static void toVariant(const IntegrationArgument& argument, VARIANT& v)
+    {
+        VariantInit(&v);
+        if (const long* number = std::get_if<long>(&argument)) {
+            v.vt = VT_I4;
+            v.lVal = static_cast<LONG>(*number);
+        } else if (const int* kind = std::get_if<int>(&argument)) {
+            v.vt = VT_INT;
+            v.intVal = *kind;
+        } else if (const unsigned* port = std::get_if<unsigned>(&argument)) {
+            v.vt = VT_UINT;
+            v.uintVal = *port;
+        } else {
+            const std::u16string text = platform::toUtf16(std::get<std::string>(argument));
+            v.vt = VT_BSTR;
+            v.bstrVal = SysAllocString(text.c_str());
+        }
+    }
+
+    rigwright::IConfiguration* m_object;
+    bool m_entered;
+};
+
 std::unique_ptr<ConfigurationComponent> createConfigurationComponent()
 {
-    return nullptr;
+    return RigwrightComponent::create();
 }
 
 } // namespace

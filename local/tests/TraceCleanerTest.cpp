@@ -12,6 +12,7 @@
 #include <platform/WinInet.h>
 
 #include <TestSupport.h>
+#include <UrlCacheListing.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -190,6 +191,28 @@ TEST_F(TraceCleanerTest, HistoryFoldersHaveIndexDatWipedFirst)
     EXPECT_EQ(readFile(keep.path() / "cache"), std::string(100, 'c'));
     EXPECT_TRUE(tree(windowsHistory).empty());
     EXPECT_TRUE(tree(hostSpecialFolder(CSIDL_HISTORY)).empty());
+}
+
+TEST_F(TraceCleanerTest, InternetHistoryStepClearsTheBrowserHistoryStore)
+{
+    const std::string visited = "Visited: " + platform::loginName() + "@";
+    for (const char* url : {"http://www.example.com/", "http://example.org/page?q=1"}) {
+        platform::UrlCacheEntry entry;
+        entry.url = visited + url;
+        entry.type = URLHISTORY_CACHE_ENTRY | NORMAL_CACHE_ENTRY;
+        ASSERT_TRUE(platform::addUrlCacheEntry(entry));
+    }
+    platform::UrlCacheEntry page;
+    page.url = "http://www.example.com/index.html";
+    page.content = "<html></html>";
+    ASSERT_TRUE(platform::addUrlCacheEntry(page));
+    ASSERT_EQ(testsupport::urlCacheListing("visited:").size(), 2u);
+
+    run(only({16}));
+    EXPECT_EQ(testsupport::urlCacheListing("visited:"), std::vector<std::string>{});
+    // Only the history goes: the page stays in the cache for kind 1 to remove.
+    EXPECT_EQ(testsupport::urlCacheListing("http://www.example.com/"),
+              std::vector<std::string>{page.url});
 }
 
 TEST_F(TraceCleanerTest, TelnetHistoryTouchesExactly27Values)

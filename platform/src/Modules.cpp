@@ -270,3 +270,18 @@ DWORD GetModuleFileName(HMODULE module, LPSTR buffer, DWORD size) noexcept
         return 0;
     }
 }
+
+namespace platform {
+
+std::string modulePathOf(const void* address)
+{
+    Dl_info info{};
+    if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) {
+        return {};
+    }
+    std::error_code ec;
+    const HostPath path = fs::canonical(info.dli_fname, ec);
+    return ec ? std::string() : toDosPath(path).str();
+}
+
+} // namespace platform

@@ -206,6 +206,20 @@ TEST(HostFreshMachineTest, FirstStartWritesTheStartupValuesAndRegistersTheModule
         << result.err;
     // A second instance leaves the running host's browser helper object key alone.
     EXPECT_TRUE(keyExists(BrowserHelperKey));
+
+    // The first run's "regsvr32.exe /s Rigwright.dll" (started without waiting) finds the
+    // component in the install folder and registers it with its type library.
+    const auto classesValue = [](const char* path) {
+        return settings::Key::open(HKEY_CLASSES_ROOT, path).readString(nullptr);
+    };
+    const char* server = "CLSID\\{675DCB32-8482-452F-8BDD-5E98C19ED609}\\InprocServer32";
+    const char* typeLib = "TypeLib\\{40A10271-47EF-4860-9D71-CCAEDFE7BBFD}\\1.0\\0\\win32";
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(typeLib).has_value(); }, 20s));
+    const std::string component =
+        platform::toDosPath(fs::canonical(testsupport::binDir() / "Rigwright.dll")).str();
+    EXPECT_EQ(classesValue(server), component);
+    EXPECT_EQ(classesValue(typeLib), component);
+    EXPECT_EQ(classesValue("Rigwright.Configuration\\CurVer"), "Rigwright.Configuration.1");
 }
 
 TEST_F(HostProgramTest, FirstRunStopsAtAMissingModuleAndStillAsksAboutTheWizard)

@@ -2,7 +2,9 @@
 
 #include <common/HostMessages.h>
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <string_view>
 
 namespace ctl {
@@ -26,10 +28,15 @@ constexpr const char* kUsage =
     "  exit           close Umbravia\n"
     "  status         print whether Umbravia runs, the proxy switch and the levels\n"
     "  watch          print the host's notifications until interrupted\n"
+    "  backup [PROGRAM...]   back up the programs' proxy settings\n"
+    "  restore [PROGRAM...]  restore them from the backup\n"
+    "                 PROGRAM: ie netscape opera msn yahoo mirc wsftp cuteftp\n"
+    "                 (all eight when none is named); Umbravia need not run\n"
     "  --help         print this text\n"
     "\n"
     "exit status: 0 done, 1 Umbravia is not running, 2 bad usage,\n"
-    "3 Umbravia did not answer\n";
+    "3 Umbravia did not answer, 4 the configuration component is missing or failed,\n"
+    "5 a program's settings could not be backed up or restored\n";
 
 struct Simple {
     std::string_view name;
@@ -63,6 +70,27 @@ constexpr std::array<Leveled, 2> kLeveled{{
 ParsedArguments bad(std::string error)
 {
     return ParsedArguments{std::nullopt, std::move(error)};
+}
+
+// backup|restore [PROGRAM...]: no program names all of them.
+ParsedArguments programsRequest(Action action, const std::vector<std::string>& args)
+{
+    CtlRequest request;
+    request.action = action;
+    request.name = args[0];
+    if (args.size() == 1) {
+        request.programs.fill(true);
+    }
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const auto* found = std::find_if(std::begin(ProgramNames), std::end(ProgramNames),
+                                         [&](const char* name) { return args[i] == name; });
+        if (found == std::end(ProgramNames)) {
+            return bad("'" + args[i] + "' is not a program (" + args[0] +
+                       " takes ie netscape opera msn yahoo mirc wsftp cuteftp)");
+        }
+        request.programs[static_cast<std::size_t>(found - std::begin(ProgramNames))] = true;
+    }
+    return ParsedArguments{request, {}};
 }
 
 } // namespace
@@ -106,6 +134,9 @@ ParsedArguments parseArguments(const std::vector<std::string>& args)
         request.name = name;
         (simple.action == Action::Command ? request.commandId : request.message) = simple.number;
         return ParsedArguments{request, {}};
+    }
+    if (name == "backup" || name == "restore") {
+        return programsRequest(name == "backup" ? Action::Backup : Action::Restore, args);
     }
     for (const Leveled& leveled : kLeveled) {
         if (name != leveled.name) {

@@ -3,6 +3,8 @@
 
 #include <platform/WinTypes.h>
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,14 +17,22 @@ enum class Action {
     Watch,
     Message, // a host message with its first parameter
     Command, // a WM_COMMAND id
+    Backup,  // the configuration component's BackupConfiguration
+    Restore, // and RestoreConfiguration
 };
+
+// The programs of a backup or restore, in the order of the component's flags.
+inline constexpr std::size_t ProgramCount = 8;
+inline constexpr const char* ProgramNames[ProgramCount] = {"ie",    "netscape", "opera", "msn",
+                                                           "yahoo", "mirc",     "wsftp", "cuteftp"};
 
 struct CtlRequest {
     Action action = Action::Help;
     std::string name; // the command as typed
     UINT message = 0; // Action::Message
     WPARAM wParam = 0;
-    UINT commandId = 0; // Action::Command
+    UINT commandId = 0;                        // Action::Command
+    std::array<bool, ProgramCount> programs{}; // Action::Backup, Action::Restore
 };
 
 struct ParsedArguments {

@@ -4,7 +4,9 @@
 #include "StopSignals.h"
 
 #include <common/HostMessages.h>
+#include <common/Rigwright.h>
 #include <common/Settings.h>
+#include <platform/Com.h>
 #include <platform/Windows.h>
 
 #include <QCoreApplication>
@@ -12,6 +14,7 @@
 
 #include <signal.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -53,6 +56,9 @@ int CtlSession::run(const CtlRequest& request)
     case Action::Message:
     case Action::Command:
         return control(request);
+    case Action::Backup:
+    case Action::Restore:
+        return configuration(request);
     }
     return ExitUsage;
 }
@@ -189,6 +195,50 @@ int CtlSession::watch()
         return fail(ExitNoHost, "Umbravia has ended");
     }
     disconnect();
+    return ExitDone;
+}
+
+} // namespace ctl
+
+namespace ctl {
+
+int CtlSession::configuration(const CtlRequest& request)
+{
+    const bool backup = request.action == Action::Backup;
+    const bool entered = SUCCEEDED(CoInitialize(nullptr));
+    rigwright::IConfiguration* component = nullptr;
+    HRESULT hr =
+        CoCreateInstance(rigwright::CLSID_Configuration, nullptr, CLSCTX_INPROC_SERVER,
+                         rigwright::IID_IConfiguration, reinterpret_cast<void**>(&component));
+    if (SUCCEEDED(hr)) {
+        const auto& p = request.programs;
+        hr = backup
+                 ? component->BackupConfiguration(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7])
+                 : component->RestoreConfiguration(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]);
+        component->Release();
+    } else if (hr == REGDB_E_CLASSNOTREG) {
+        if (entered) {
+            CoUninitialize();
+        }
+        return fail(ExitComponentFailed, "the configuration component is not registered "
+                                         "(regsvr32.exe /s Rigwright.dll registers it)");
+    }
+    if (entered) {
+        CoUninitialize();
+    }
+    if (hr == S_FALSE) {
+        // The component has said which program in its own message.
+        return fail(ExitProgramNotConfigured, std::string(backup ? "backup" : "restore") +
+                                                  ": a program's settings could not be " +
+                                                  (backup ? "backed up" : "restored"));
+    }
+    if (FAILED(hr)) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+        return fail(ExitComponentFailed,
+                    std::string("the configuration component failed with ") + code);
+    }
+    std::fprintf(m_out, "%s: done\n", backup ? "backup" : "restore");
     return ExitDone;
 }
 

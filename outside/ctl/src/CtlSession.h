@@ -18,6 +18,8 @@ inline constexpr int ExitDone = 0;
 inline constexpr int ExitNoHost = 1;
 inline constexpr int ExitUsage = 2;
 inline constexpr int ExitNoAnswer = 3;
+inline constexpr int ExitComponentFailed = 4;
+inline constexpr int ExitProgramNotConfigured = 5;
 
 class CtlSession {
 public:
@@ -38,6 +40,8 @@ private:
     int status();
     int control(const CtlRequest& request);
     int watch();
+    // Backup and restore through the configuration component (no host needed).
+    int configuration(const CtlRequest& request);
     // Finds the host and registers with it; ExitDone or the status to end with.
     int connect();
     void disconnect();

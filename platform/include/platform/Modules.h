@@ -35,6 +35,24 @@ namespace platform {
 // made), for messages and tests.
 std::string lastModuleError();
 
+// The DOS path of the module file that holds address (a function or object of the
+// module), as in-process servers register themselves; empty when unknown.
+std::string modulePathOf(const void* address);
+
+// The version information a module carries (a version resource on Windows), reached
+// through its export `const platform::ModuleVersionInfo* DllGetVersionInfo() noexcept`.
+struct ModuleVersionInfo {
+    DWORD structSize; // sizeof(ModuleVersionInfo)
+    const char* fileDescription;
+    WORD fileVersion[4];
+    WORD productVersion[4];
+    const char* internalName;
+    const char* originalFilename;
+    const char* projectName; // string resource 100 of a COM server
+    bool oleSelfRegister;    // the module registers itself (DllRegisterServer)
+};
+using DllGetVersionInfoFn = const ModuleVersionInfo* (*)();
+
 // Typed lookup: proc<int (*)(const char*)>(module, "RegisterDLL").
 template <typename Fn> Fn proc(HMODULE module, const char* name)
 {
