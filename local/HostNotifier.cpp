@@ -1,8 +1,6 @@
 #include "HostNotifier.h"
 
-#include <common/HostLink.h>
 #include <common/HostMessages.h>
-#include <platform/Windows.h>
 
 namespace local {
 
@@ -13,12 +11,7 @@ HWND HostNotifier::findHostMainWindow()
 
 void HostNotifier::notify()
 {
-    if (m_window == 0 || !IsWindow(m_window)) {
-        m_window = findHostMainWindow();
-    }
-    if (m_window != 0) {
-        PostMessage(m_window, msg::SettingsModified, 0, 0);
-    }
+    m_host.post(msg::SettingsModified);
 }
 
 } // namespace local

@@ -3,11 +3,10 @@
 // 0, posted to the host application's main window.
 //
 // The module has no SetMainWindow export, so it finds that window the way outside
-// programs do: the handle in the host's named section "hKestraniHollowmereMainWnd"
-// (written when the main window is created), or else the dialog titled "Umbravia".
-// The window is looked up once per notifier and again whenever it has gone, so a
-// cleaning run that posts for every folder costs one lookup.
+// programs do (hostlink). The window is looked up once per notifier and again whenever
+// it has gone, so a cleaning run that posts for every folder costs one lookup.
 
+#include <common/HostLink.h>
 #include <platform/WinTypes.h>
 
 namespace local {
@@ -22,7 +21,7 @@ public:
     static HWND findHostMainWindow();
 
 private:
-    HWND m_window = 0;
+    hostlink::HostWindow m_host;
 };
 
 } // namespace local

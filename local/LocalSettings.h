@@ -3,6 +3,7 @@
 // trace kind, CLEARATEXIT, and the CUSTOMDIRS list (its unnamed DWORD switches the custom
 // folders on; its REG_SZ values hold the folders).
 
+#include <common/Settings.h>
 #include <platform/Registry.h>
 
 #include <array>
@@ -12,11 +13,11 @@
 
 namespace local {
 
-inline constexpr const char* ModuleKey = "Software\\Kestrani\\Hollowmere\\DLLs\\Local.dll";
-inline constexpr const char* DllsKey = "Software\\Kestrani\\Hollowmere\\DLLs";
+inline constexpr const char* ModuleKey = settings::LocalKey;
+inline constexpr const char* DllsKey = settings::DllsKey;
 inline constexpr const char* ModuleSubkey = "Local.dll";
 inline constexpr const char* CustomDirsSubkey = "CUSTOMDIRS";
-inline constexpr const char* PathNameValue = "PathName";
+inline constexpr const char* PathNameValue = settings::PathNameValue;
 inline constexpr const char* ClearAtExitValue = "CLEARATEXIT";
 
 // Every registry problem of the module ends in this one box.

@@ -5,7 +5,10 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
+# A relative BUILD_DIR names a folder under the current one; the tool changes its folder.
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 out="${1:-$build/screenshots}"
+case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
   cmake -S "$root" -B "$build" -G Ninja
 fi

@@ -51,16 +51,16 @@ int run(const fs::path& bin, const fs::path& scratch)
         std::fprintf(stderr, "chain bench: %s\n", platform::lastModuleError().c_str());
         return 1;
     }
-    platform::proc<RegisterDLLFn>(chain, contract::RegisterDLL)("Z:\\bench\\Chain.dll");
+    contract::bind(chain, contract::RegisterDLL)("Z:\\bench\\Chain.dll");
     settings::Key main = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
-    main.writeDword("ANONYMITYLEVEL", 0xFFFFFFFF);
+    main.writeDword(settings::AnonymityLevelValue, 0xFFFFFFFF);
     main.writeString("DataFolder", platform::toDosPath(scratch / "data").str());
 
-    std::vector<int> ports{chaintest::pickFreePort(), chaintest::pickFreePort()};
-    std::vector<std::unique_ptr<chaintest::TinyProxy>> proxies;
+    std::vector<int> ports{testsupport::freePort(), testsupport::freePort()};
+    std::vector<std::unique_ptr<testsupport::TinyProxy>> proxies;
     std::string list;
     for (int i = 0; i < 2; ++i) {
-        proxies.push_back(std::make_unique<chaintest::TinyProxy>(
+        proxies.push_back(std::make_unique<testsupport::TinyProxy>(
             scratch / ("tinyproxy" + std::to_string(i)), ports[i], ports));
         if (!proxies.back()->start()) {
             std::fprintf(stderr, "chain bench: tinyproxy did not start\n");
@@ -70,10 +70,10 @@ int run(const fs::path& bin, const fs::path& scratch)
     }
     fs::create_directories(scratch / "data");
     std::ofstream(scratch / "data" / "proxylist.txt") << list;
-    platform::proc<NetUpdateFn>(listfetch, contract::NetUpdate)(0);
-    platform::proc<UpdateProxyListExFn>(listfetch, contract::UpdateProxyListEx)();
+    contract::bind(listfetch, contract::NetUpdate)(0);
+    contract::bind(listfetch, contract::UpdateProxyListEx)();
 
-    auto createChain = platform::proc<CreateChainFn>(chain, contract::CreateChain);
+    auto createChain = contract::bind(chain, contract::CreateChain);
     settings::Key chainKey =
         settings::Key::open(HKEY_LOCAL_MACHINE, settings::ChainKey, KEY_ALL_ACCESS);
     chainKey.writeDword("PATHLENGTH", 1);
@@ -90,7 +90,7 @@ int run(const fs::path& bin, const fs::path& scratch)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || !chaintest::TinyProxy::available()) {
+    if (argc < 2 || !testsupport::TinyProxy::available()) {
         std::fprintf(stderr, "usage: chain_bench BIN_FOLDER (tinyproxy must be installed)\n");
         return 2;
     }

@@ -1,6 +1,7 @@
 // Times the real Filters.dll in a temporary prefix with every option on: FilterRequest
 // on a 600-byte browser request head, FilterResponse on a 16 KiB page full of scripts,
-// pop-up calls and timers. Settings are read from the registry on every call, as in use.
+// pop-up calls and timers. Each call takes the module's settings as in use: from the
+// snapshot the module keeps, after checking the registry's change counter.
 // The request goes to a site that is not on the trusted list, as most do; a second
 // figure times one to a trusted site, for which the cookie store is read as well.
 

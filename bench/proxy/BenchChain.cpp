@@ -10,4 +10,7 @@ UMBRAVIA_EXPORT SOCKET CreateChain() noexcept
     return INVALID_SOCKET;
 }
 
-UMBRAVIA_EXPORT void SetVendor(int) noexcept {}
+UMBRAVIA_EXPORT int SetVendor(int mode) noexcept
+{
+    return mode;
+}

@@ -36,7 +36,7 @@ bool registerFilters(const char* file)
 {
     std::string path = dosPath(file);
     HMODULE module = LoadLibrary(path.c_str());
-    auto registerDll = platform::proc<RegisterDLLFn>(module, contract::RegisterDLL);
+    auto registerDll = contract::bind(module, contract::RegisterDLL);
     bool ok = registerDll != nullptr && registerDll(path.c_str()) == 1;
     FreeLibrary(module);
     if (!ok) {
@@ -72,12 +72,12 @@ int main(int argc, char** argv)
     }
     SetProcessArguments(argc, argv);
     settings::Key main = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
-    main.writeDword("PROXYPORT", static_cast<DWORD>(std::atoi(argv[1])));
-    main.writeDword("ANONYMITYLEVEL", 0xFFFFFFFF);
-    main.writeDword("PRIVACYLEVEL", 0xFFFFFFFF);
+    main.writeDword(settings::ProxyPortValue, static_cast<DWORD>(std::atoi(argv[1])));
+    main.writeDword(settings::AnonymityLevelValue, 0xFFFFFFFF);
+    main.writeDword(settings::PrivacyLevelValue, 0xFFFFFFFF);
     settings::Key chain = settings::Key::create(HKEY_LOCAL_MACHINE, settings::ChainKey);
-    chain.writeString("PathName", dosPath(argv[2]));
-    chain.writeDword("CONNECTCHAIN", 0);
+    chain.writeString(settings::PathNameValue, dosPath(argv[2]));
+    chain.writeDword(settings::ConnectChainValue, 0);
     if (argc > 3 && !registerFilters(argv[3])) {
         std::fprintf(stderr, "proxy_bench: cannot register %s\n", argv[3]);
         return 1;

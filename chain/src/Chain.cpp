@@ -41,10 +41,12 @@ UMBRAVIA_EXPORT SOCKET CreateChain() noexcept
     }
 }
 
-// Stores the single-hop flag for the following builds.
-UMBRAVIA_EXPORT void SetVendor(int value) noexcept
+// Stores the single-hop flag for the following builds and returns it; the host ignores
+// the result.
+UMBRAVIA_EXPORT int SetVendor(int value) noexcept
 {
     module().setSingleHop(value);
+    return value;
 }
 
 UMBRAVIA_EXPORT void SetMainWindow(HWND window) noexcept

@@ -39,9 +39,8 @@ bool ChainModule::start(SocketStartup startup)
         stop();
         return false;
     }
-    m_source.getProxy = platform::proc<GetProxyFn>(m_listfetch, contract::GetProxy);
-    m_source.getProxyListCount =
-        platform::proc<GetProxyListCountFn>(m_listfetch, contract::GetProxyListCount);
+    m_source.getProxy = contract::bind(m_listfetch, contract::GetProxy);
+    m_source.getProxyListCount = contract::bind(m_listfetch, contract::GetProxyListCount);
     if (m_source.getProxy == nullptr || m_source.getProxyListCount == nullptr) {
         showError(FailedEntryPoints, FailedEntryPointsCaption);
         stop();

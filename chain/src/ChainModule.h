@@ -4,6 +4,7 @@
 
 #include "ChainBuilder.h"
 
+#include <common/HostLink.h>
 #include <platform/Sockets.h>
 #include <platform/WinTypes.h>
 
@@ -30,8 +31,10 @@ public:
 
     void setSingleHop(int value) { m_singleHop = value; }
     int singleHop() const { return m_singleHop; }
-    void setMainWindow(HWND window) { m_mainWindow = window; }
-    HWND mainWindow() const { return m_mainWindow; }
+    void setMainWindow(HWND window) { m_host.set(window); }
+    HWND mainWindow() const { return m_host.given(); }
+    // The host window the chain page tells of its changes.
+    hostlink::HostWindow& host() { return m_host; }
 
 private:
     bool m_socketsStarted = false;
@@ -40,7 +43,7 @@ private:
     // Set and cleared by the host around one CreateChain, without a lock; a build on
     // another thread may see the other caller's value, as the host expects.
     std::atomic<int> m_singleHop{0};
-    std::atomic<HWND> m_mainWindow{0};
+    hostlink::HostWindow m_host;
 };
 
 } // namespace chain

@@ -10,8 +10,13 @@ namespace {
 
 // The defaults, in the order they are written.
 constexpr std::pair<const char*, DWORD> Defaults[] = {
-    {"CONNECTCHAIN", 0}, {"CONNTIMEOUT", 10000}, {"PATHLENGTH", 1},      {"PATHSELECTTYPE", 0},
-    {"USEONEPROXY", 0},  {"UPDATEEVERY", 0},     {"UPDATEATSTARTUP", 0},
+    {settings::ConnectChainValue, 0},
+    {"CONNTIMEOUT", 10000},
+    {"PATHLENGTH", 1},
+    {"PATHSELECTTYPE", 0},
+    {"USEONEPROXY", 0},
+    {"UPDATEEVERY", 0},
+    {"UPDATEATSTARTUP", 0},
 };
 
 } // namespace
@@ -29,7 +34,7 @@ int ChainRegistration::registerModule(const char* modulePath)
     if (!key) {
         return 0;
     }
-    if (key.writeString("PathName", modulePath) != ERROR_SUCCESS) {
+    if (key.writeString(settings::PathNameValue, modulePath) != ERROR_SUCCESS) {
         return 0;
     }
     for (const auto& [name, value] : Defaults) {

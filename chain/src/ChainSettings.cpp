@@ -62,7 +62,7 @@ std::optional<ChainSettings> ChainSettings::load()
         return fail(SettingsCaption);
     }
     std::optional<DWORD> level =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "ANONYMITYLEVEL");
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, settings::AnonymityLevelValue);
     if (!level) {
         return fail(SettingsCaption);
     }

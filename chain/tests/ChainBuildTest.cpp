@@ -16,6 +16,8 @@
 #include <thread>
 
 namespace chaintest {
+
+using testsupport::TinyProxy;
 namespace {
 
 const std::string Body = "hello through the chain";
@@ -31,7 +33,7 @@ protected:
         }
         std::vector<int> ports;
         for (int i = 0; i < 4; ++i) {
-            ports.push_back(pickFreePort());
+            ports.push_back(testsupport::freePort());
         }
         for (int i = 0; i < 4; ++i) {
             m_proxies.push_back(std::make_unique<TinyProxy>(
@@ -274,7 +276,7 @@ TEST_F(ScriptedHopTest, ConnectionTimeOutsBelow100MeanFiveSeconds)
 TEST_F(ScriptedHopTest, DeadFirstHopMovesToTheNextProxy)
 {
     LoopbackServer hop(LoopbackServer::scriptedHop(""));
-    setList({"127.0.0.1:" + std::to_string(pickFreePort()), "no-such-host.invalid:8080",
+    setList({"127.0.0.1:" + std::to_string(testsupport::freePort()), "no-such-host.invalid:8080",
              "127.0.0.1:" + std::to_string(hop.port())});
     setVendor(1);
     SOCKET s = createChain();
@@ -285,7 +287,7 @@ TEST_F(ScriptedHopTest, DeadFirstHopMovesToTheNextProxy)
 
 TEST_F(ScriptedHopTest, OnePassOverDeadProxiesThenFailure)
 {
-    setList({"127.0.0.1:" + std::to_string(pickFreePort()), "no-such-host.invalid:8080"});
+    setList({"127.0.0.1:" + std::to_string(testsupport::freePort()), "no-such-host.invalid:8080"});
     setVendor(1);
     EXPECT_EQ(createChain(), INVALID_SOCKET);
     EXPECT_TRUE(m_boxes->calls().empty());
@@ -310,7 +312,7 @@ TEST_F(ScriptedHopTest, FirewallThatRefusesFailsWithoutABox)
 {
     setList({});
     // Nothing listens there; 0 and 70000 are no ports at all (70000 must not become 4464).
-    for (int port : {pickFreePort(), 0, 70000}) {
+    for (int port : {testsupport::freePort(), 0, 70000}) {
         setFirewall(port);
         EXPECT_EQ(createChain(), INVALID_SOCKET) << port;
     }

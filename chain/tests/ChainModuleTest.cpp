@@ -49,9 +49,9 @@ TEST_F(ChainModuleTest, LoadsWithListfetchAndExportsTheChainEntryPoints)
 {
     ASSERT_NE(loadFrom(testsupport::binDir()), nullptr) << platform::lastModuleError();
     EXPECT_TRUE(m_boxes->calls().empty());
-    for (const char* name :
-         {contract::CreateChain, contract::SetVendor, contract::SetMainWindow,
-          contract::UpdateProxyList, contract::RegisterDLL, contract::UnRegisterDLL}) {
+    for (const char* name : {contract::CreateChain.name, contract::SetVendor.name,
+                             contract::SetMainWindow.name, contract::UpdateProxyList.name,
+                             contract::RegisterDLL.name, contract::UnRegisterDLL.name}) {
         EXPECT_NE(GetProcAddress(m_chain, name), nullptr) << name;
     }
     // The settings page comes with its own work; until then the host finds no page.
@@ -99,6 +99,15 @@ TEST_F(ChainModuleTest, SetVendorStoresTheSingleHopFlag)
     EXPECT_EQ(module.singleHop(), 1);
     module.setSingleHop(0);
     EXPECT_EQ(module.singleHop(), 0);
+}
+
+TEST_F(ChainModuleTest, SetVendorExportReturnsItsArgument)
+{
+    ASSERT_NE(loadFrom(testsupport::binDir()), nullptr);
+    const SetVendorFn setVendor = contract::bind(m_chain, contract::SetVendor);
+    ASSERT_NE(setVendor, nullptr);
+    EXPECT_EQ(setVendor(1), 1);
+    EXPECT_EQ(setVendor(0), 0);
 }
 
 TEST_F(ChainModuleTest, RegisterWritesPathNameAndTheDefaults)

@@ -20,6 +20,8 @@
 
 namespace chaintest {
 
+using testsupport::LoopbackServer;
+
 class ChainFixture : public testsupport::PrefixTest {
 protected:
     void SetUp() override

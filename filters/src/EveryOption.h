@@ -10,7 +10,7 @@ namespace filters {
 inline void switchEveryOptionOn()
 {
     settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)
-        .writeDword("PRIVACYLEVEL", 0xFFFFFFFF);
+        .writeDword(settings::PrivacyLevelValue, 0xFFFFFFFF);
     const settings::Key req = settings::Key::create(HKEY_LOCAL_MACHINE, settings::RequestKey);
     for (const char* name :
          {"", "BROWSERSHIELD", "OSSHIELD", "DISABLEALLCOOKIES", "DISABLEUNSAFECOOKIES", "IPMASKING",

@@ -1,11 +1,12 @@
 // The exports of Filters.dll: the request and response filters with their settings
-// snapshot, the release of filtered buffers, the main window and the registration.
+// snapshot (kept until the registry changes), the release of filtered buffers, the main
+// window and the registration.
 
 #include "FilterSettings.h"
 #include "Registration.h"
 #include "RequestFilter.h"
 #include "ResponseFilter.h"
-#include "SettingsReader.h"
+#include "SettingsCache.h"
 #include "WindowNotifier.h"
 
 #include <platform/MessageBox.h>
@@ -13,7 +14,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 namespace {
@@ -30,18 +30,16 @@ void refuseChunk(char* bytes, int length)
 
 char* filterRequest(char* request, int length, unsigned int* outLength, const char* localAddress)
 {
-    std::optional<filters::FilterSettings> settings = filters::SettingsReader::forRequest();
+    const filters::SettingsCache::Snapshot settings = filters::SettingsCache::forRequest();
     if (!settings) {
         refuseChunk(request, length);
         return nullptr;
     }
-    settings->applyPrivacyLevel();
-    if (settings->responseOn && settings->blockBanners) {
-        filters::SettingsReader::readBanners(*settings);
-    }
     const std::size_t size = static_cast<std::size_t>(length);
     const std::size_t textLength = strnlen(request, size);
-    std::string text(request, textLength);
+    // The working text lives as long as the thread, so its storage is reused.
+    thread_local std::string text;
+    text.assign(request, textLength);
     filters::WindowNotifier notifier;
     filters::RequestFilter filter(*settings, notifier, localAddress != nullptr ? localAddress : "");
     if (filter.run(text) == filters::RequestFilter::Outcome::Blocked) {
@@ -51,24 +49,24 @@ char* filterRequest(char* request, int length, unsigned int* outLength, const ch
     // Bytes from a zero byte on (a binary upload) follow the filtered text unchanged.
     const std::size_t tail = size - textLength;
     const std::size_t total = text.size() + tail;
-    char* out = static_cast<char*>(std::calloc(total + 1, 1));
+    char* out = static_cast<char*>(std::malloc(total + 1));
     if (out == nullptr) {
         return nullptr;
     }
     std::memcpy(out, text.data(), text.size());
     std::memcpy(out + text.size(), request + textLength, tail);
+    out[total] = '\0';
     *outLength = static_cast<unsigned int>(total);
     return out;
 }
 
 void filterResponse(char* response, int length)
 {
-    std::optional<filters::FilterSettings> settings = filters::SettingsReader::forResponse();
+    const filters::SettingsCache::Snapshot settings = filters::SettingsCache::forResponse();
     if (!settings) {
         refuseChunk(response, length);
         return;
     }
-    settings->applyPrivacyLevel();
     filters::WindowNotifier notifier;
     filters::ResponseFilter(*settings, notifier)
         .run(response, strnlen(response, static_cast<std::size_t>(length)));
@@ -104,7 +102,7 @@ UMBRAVIA_EXPORT void FilterResponse(char* response, int length) noexcept
     try {
         filterResponse(response, length);
     } catch (...) {
-        // out of memory for the lowered copy: the chunk passes as it stands
+        // out of memory for the thread's word positions: the chunk passes as it stands
     }
 }
 

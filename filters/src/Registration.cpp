@@ -7,7 +7,7 @@ namespace filters {
 namespace {
 
 constexpr const char* ModuleKeyName = "Filters.dll";
-constexpr const char* PathNameValue = "PathName";
+constexpr const char* PathNameValue = settings::PathNameValue;
 constexpr const char* RequestSwitches[] = {
     "BROWSERSHIELD",
     "DISABLEALLCOOKIES",

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstring>
+#include <vector>
 
 namespace filters {
 
@@ -40,6 +43,69 @@ std::string_view trimSpace(std::string_view text)
 std::string_view firstLine(std::string_view text)
 {
     return text.substr(0, text.find('\n'));
+}
+
+// FAKEIP as text, without allocating: at most "255.255.255.255".
+struct AddressText {
+    char text[16];
+    std::size_t size = 0;
+    explicit AddressText(DWORD address)
+    {
+        char* out = text;
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            out = std::to_chars(out, text + sizeof text, (address >> shift) & 0xFF).ptr;
+            if (shift > 0) {
+                *out++ = '.';
+            }
+        }
+        size = static_cast<std::size_t>(out - text);
+    }
+    std::string_view view() const { return {text, size}; }
+};
+
+// Replaces every occurrence of from (exact case, left to right, non-overlapping) by to
+// within text's own storage; returns how many were replaced. An empty from replaces
+// nothing. Neither from nor to may point into text.
+std::size_t replaceInPlace(std::string& text, std::string_view from, std::string_view to)
+{
+    if (from.empty()) {
+        return 0;
+    }
+    thread_local std::vector<std::size_t> hits;
+    hits.clear();
+    for (std::size_t pos = findExact(text, from); pos != npos;
+         pos = findExact(text, from, pos + from.size())) {
+        hits.push_back(pos);
+    }
+    if (hits.empty()) {
+        return 0;
+    }
+    const std::size_t oldSize = text.size();
+    if (to.size() <= from.size()) { // shrinks: left to right
+        std::size_t out = hits.front();
+        for (std::size_t k = 0; k < hits.size(); ++k) {
+            std::memcpy(text.data() + out, to.data(), to.size());
+            out += to.size();
+            const std::size_t rest = hits[k] + from.size();
+            const std::size_t restEnd = k + 1 < hits.size() ? hits[k + 1] : oldSize;
+            std::memmove(text.data() + out, text.data() + rest, restEnd - rest);
+            out += restEnd - rest;
+        }
+        text.resize(out);
+    } else { // grows: right to left, after making room
+        text.resize(oldSize + (to.size() - from.size()) * hits.size());
+        std::size_t out = text.size();
+        std::size_t end = oldSize;
+        for (std::size_t k = hits.size(); k-- > 0;) {
+            const std::size_t rest = hits[k] + from.size();
+            out -= end - rest;
+            std::memmove(text.data() + out, text.data() + rest, end - rest);
+            out -= to.size();
+            std::memcpy(text.data() + out, to.data(), to.size());
+            end = hits[k];
+        }
+    }
+    return hits.size();
 }
 
 } // namespace
@@ -96,20 +162,18 @@ std::size_t RequestFilter::RemoveHeaderLines(std::string& text, std::string_view
     if (keyword.empty()) {
         return 0;
     }
-    std::string lowered = lowerCopy(text);
     std::size_t removed = 0;
     std::size_t from = 0;
     for (;;) {
-        const std::size_t match = findExact(lowered, keyword, from);
+        const std::size_t match = findLowered(text, keyword, from);
         if (match == npos) {
             break;
         }
-        const std::size_t lineFeed = lowered.find('\n', match);
+        const std::size_t lineFeed = text.find('\n', match);
         if (lineFeed == npos) {
             break;
         }
         text.erase(match, lineFeed + 1 - match);
-        lowered.erase(match, lineFeed + 1 - match);
         ++removed;
         // The join may form a new match that starts just before it; nothing earlier can.
         from = match >= keyword.size() - 1 ? match - (keyword.size() - 1) : 0;
@@ -119,8 +183,7 @@ std::size_t RequestFilter::RemoveHeaderLines(std::string& text, std::string_view
 
 std::string RequestFilter::fakeAddressText(DWORD fakeIp)
 {
-    return std::to_string((fakeIp >> 24) & 0xFF) + "." + std::to_string((fakeIp >> 16) & 0xFF) +
-           "." + std::to_string((fakeIp >> 8) & 0xFF) + "." + std::to_string(fakeIp & 0xFF);
+    return std::string(AddressText(fakeIp).view());
 }
 
 void RequestFilter::removeLines(std::string_view keyword, bool notify)
@@ -155,7 +218,7 @@ bool RequestFilter::dropUnsafeCookies()
 // cookies carry this machine's address.
 bool RequestFilter::cookiesUnsafe()
 {
-    const std::string& text = *m_text;
+    const std::string_view text = *m_text;
     const std::size_t separator = findExact(text, SchemeSeparator);
     if (separator == npos) {
         return false;
@@ -166,28 +229,34 @@ bool RequestFilter::cookiesUnsafe()
     if (end == npos) {
         return false;
     }
-    const std::string url(trimSpace(std::string_view(text).substr(start, end - start)));
+    const std::string_view url = trimSpace(text.substr(start, end - start));
     const auto& trusted = m_settings.trustedSites;
     if (std::none_of(trusted.begin(), trusted.end(),
                      [&](const std::string& site) { return url.find(site) != npos; })) {
         return true;
     }
+    // The cookie store wants zero-terminated texts; the thread's buffers are reused.
+    thread_local std::string urlText;
+    thread_local std::string cookie;
+    thread_local std::string address;
+    urlText.assign(url);
     DWORD size = 0;
-    if (!InternetGetCookieA(url.c_str(), nullptr, nullptr, &size) || size == 0) {
+    if (!InternetGetCookieA(urlText.c_str(), nullptr, nullptr, &size) || size == 0) {
         return false;
     }
-    std::string cookie(size + 1, '\0');
+    cookie.assign(size + 1, '\0');
     DWORD capacity = size + 1;
-    if (!InternetGetCookieA(url.c_str(), nullptr, cookie.data(), &capacity)) {
+    if (!InternetGetCookieA(urlText.c_str(), nullptr, cookie.data(), &capacity)) {
         return false;
     }
-    return FindNoCase(std::string_view(cookie.c_str()), m_localAddress) != npos;
+    lowerInto(m_localAddress, address);
+    return findLowered(std::string_view(cookie.c_str()), address) != npos;
 }
 
 bool RequestFilter::maskAddress()
 {
-    const std::string fake = fakeAddressText(m_settings.fakeIp);
-    if (replaceAll(*m_text, m_localAddress, fake) > 0) {
+    const AddressText fake(m_settings.fakeIp);
+    if (replaceInPlace(*m_text, m_localAddress, fake.view()) > 0) {
         m_events.requestFiltered();
     }
     return true;
@@ -243,9 +312,11 @@ void RequestFilter::applyCustomFilter(const std::string& entry)
 
 bool RequestFilter::checkStopList()
 {
-    const std::string line = lowerCopy(firstLine(*m_text));
-    for (const std::string& server : m_settings.stopServers) {
-        if (findExact(line, lowerCopy(server)) != npos) {
+    const std::string_view line = firstLine(*m_text);
+    thread_local std::string server;
+    for (const std::string& entry : m_settings.stopServers) {
+        lowerInto(entry, server);
+        if (findLowered(line, server) != npos) {
             return false;
         }
     }
@@ -276,13 +347,16 @@ bool RequestFilter::renameImageRequest()
     if (dot == npos) {
         return true;
     }
-    const std::string extension(url.substr(dot + 1));
-    const std::string lowered = lowerCopy(extension);
-    if (std::find(ImageExtensions.begin(), ImageExtensions.end(), lowered) ==
-        ImageExtensions.end()) {
+    const std::string_view extension = url.substr(dot + 1);
+    if (std::none_of(ImageExtensions.begin(), ImageExtensions.end(),
+                     [&](std::string_view image) { return equalsLowered(extension, image); })) {
         return true;
     }
-    if (replaceAll(text, extension, ImageReplacement) > 0) {
+    // The extension is replaced throughout the text it points into: copy it out first
+    // (it is one of the image extensions, so at most four letters).
+    char written[4];
+    std::copy(extension.begin(), extension.end(), written);
+    if (replaceInPlace(text, std::string_view(written, extension.size()), ImageReplacement) > 0) {
         m_events.responseFiltered();
     }
     return true;
@@ -291,7 +365,7 @@ bool RequestFilter::renameImageRequest()
 bool RequestFilter::replaceBanners()
 {
     for (const auto& [server, replacement] : m_settings.banners) {
-        if (!replacement.empty() && replaceAll(*m_text, server, replacement) > 0) {
+        if (!replacement.empty() && replaceInPlace(*m_text, server, replacement) > 0) {
             m_events.responseFiltered();
         }
     }

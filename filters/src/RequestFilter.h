@@ -1,7 +1,9 @@
 #pragma once
 // The request side of the filters: one chunk's text rewritten by the rules of one
 // settings snapshot. Header rules run when request filtering is on, the image and banner
-// rules when response filtering is on.
+// rules when response filtering is on. The rules search the text itself (no lowered
+// copies) and edit it in place; nothing is allocated once the thread's buffers have
+// grown to the size of its chunks.
 
 #include "FilterEvents.h"
 #include "FilterSettings.h"

@@ -9,47 +9,68 @@ namespace filters {
 
 namespace {
 
-constexpr std::string_view ScriptOpen = "<script";
-constexpr std::string_view ScriptClose = "</script";
+using W = ResponseWords;
+
 constexpr std::size_t ScriptCloseTag = 9; // "</script>"
-constexpr std::string_view TitleOpen = "<title>";
-constexpr std::string_view TitleClose = "</title>";
-constexpr std::string_view OnUnload = "onunload";
-constexpr std::string_view PopupCall = "window.open";
+constexpr std::size_t TitleOpenTag = 7;   // "<title>"
+constexpr std::size_t PopupCallSize = 11; // "window.open"
 // Both exactly as long as "window.open".
 constexpr std::string_view PopupLineComment = "null;//    ";
 constexpr std::string_view PopupBlockComment = "null;/*    ";
-constexpr std::string_view ContextMenu = "oncontextmenu";
-constexpr std::string_view FlashMovie = ".swf";
-constexpr std::string_view ObjectOpen = "<object";
-constexpr std::string_view ObjectClose = "</object>";
-constexpr std::string_view StatusBar = "window.status";
-constexpr std::string_view Timer = "setTimeout";
+constexpr std::size_t FlashMovieSize = 4; // ".swf"
+constexpr std::size_t ObjectCloseTag = 9; // "</object>"
+constexpr std::size_t CellCloseTag = 5;   // "</td>"
+constexpr std::size_t TimerSize = 10;     // "setTimeout"
 
-static_assert(PopupLineComment.size() == PopupCall.size());
-static_assert(PopupBlockComment.size() == PopupCall.size());
+static_assert(PopupLineComment.size() == PopupCallSize);
+static_assert(PopupBlockComment.size() == PopupCallSize);
 
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+std::size_t wordSize(W::Word word)
+{
+    switch (word) {
+    case W::OnUnload:
+        return 8;
+    case W::ContextMenu:
+    case W::StatusBar:
+        return 13;
+    default:
+        return 0;
+    }
+}
+
+// Each connection thread keeps its own positions, so their storage is reused.
+ResponseWords& threadWords()
+{
+    thread_local ResponseWords words;
+    return words;
+}
+
 } // namespace
 
-// The response rules in the order they run: {switch, rule}.
+// The response rules in the order they run: {switch, words, rule}.
 const ResponseFilter::Step ResponseFilter::s_steps[] = {
-    {&FilterSettings::blockScripts, &ResponseFilter::blankScripts},
-    {&FilterSettings::disableOnUnload, &ResponseFilter::scrambleOnUnload},
-    {&FilterSettings::hidePageTitle, &ResponseFilter::hideTitle},
-    {&FilterSettings::blockPopups, &ResponseFilter::defusePopups},
-    {&FilterSettings::removeCtxMenuDis, &ResponseFilter::scrambleContextMenu},
-    {&FilterSettings::removeFlash, &ResponseFilter::removeFlash},
-    {&FilterSettings::removeStatusMods, &ResponseFilter::scrambleStatus},
-    {&FilterSettings::disableTimerProc, &ResponseFilter::emptyTimers},
+    {&FilterSettings::blockScripts, W::bit(W::ScriptOpen) | W::bit(W::ScriptClose),
+     &ResponseFilter::blankScripts},
+    {&FilterSettings::disableOnUnload, W::bit(W::OnUnload), &ResponseFilter::scrambleOnUnload},
+    {&FilterSettings::hidePageTitle, W::bit(W::TitleOpen) | W::bit(W::TitleClose),
+     &ResponseFilter::hideTitle},
+    {&FilterSettings::blockPopups, W::bit(W::PopupCall), &ResponseFilter::defusePopups},
+    {&FilterSettings::removeCtxMenuDis, W::bit(W::ContextMenu),
+     &ResponseFilter::scrambleContextMenu},
+    {&FilterSettings::removeFlash,
+     W::bit(W::FlashMovie) | W::bit(W::ObjectOpen) | W::bit(W::ObjectClose) | W::bit(W::CellTag),
+     &ResponseFilter::removeFlash},
+    {&FilterSettings::removeStatusMods, W::bit(W::StatusBar), &ResponseFilter::scrambleStatus},
+    {&FilterSettings::disableTimerProc, W::bit(W::Timer), &ResponseFilter::emptyTimers},
 };
 
 ResponseFilter::ResponseFilter(const FilterSettings& settings, FilterEvents& events)
-    : m_settings(settings), m_events(events)
+    : m_settings(settings), m_events(events), m_words(threadWords())
 {}
 
 void ResponseFilter::run(char* text, std::size_t length)
@@ -59,24 +80,37 @@ void ResponseFilter::run(char* text, std::size_t length)
     }
     m_text = text;
     m_length = length;
-    lowerInto(this->text(), m_lower);
+    unsigned wanted = 0;
     for (const Step& step : s_steps) {
+        if (m_settings.*step.enabled) {
+            wanted |= step.words;
+        }
+    }
+    if (wanted == 0) {
+        return;
+    }
+    m_words.scan(text, length, wanted);
+    for (const Step& step : s_steps) {
+        // What this rule writes matters only to the words of the rules still to run.
+        m_pending = wanted;
+        wanted &= ~step.words;
         if (m_settings.*step.enabled && (this->*step.apply)()) {
             m_events.responseFiltered();
         }
     }
 }
 
+// Letters and signs may complete a later rule's word with the bytes around them.
 void ResponseFilter::write(std::size_t pos, std::string_view bytes)
 {
     std::copy(bytes.begin(), bytes.end(), m_text + pos);
-    std::copy(bytes.begin(), bytes.end(), m_lower.begin() + pos);
+    m_words.rescan(pos, pos + bytes.size(), m_pending);
 }
 
+// Blanks complete no word: none holds a blank.
 void ResponseFilter::blank(std::size_t pos, std::size_t count)
 {
     std::fill_n(m_text + pos, count, ' ');
-    std::fill_n(m_lower.begin() + pos, count, ' ');
 }
 
 // Each script element, from "<script" through its closing tag, becomes blanks; a chunk
@@ -86,11 +120,11 @@ bool ResponseFilter::blankScripts()
     bool changed = false;
     std::size_t from = 0;
     for (;;) {
-        const std::size_t open = findExact(m_lower, ScriptOpen, from);
+        const std::size_t open = m_words.next(W::ScriptOpen, from);
         if (open == npos) {
             break;
         }
-        const std::size_t close = findExact(m_lower, ScriptClose, open);
+        const std::size_t close = m_words.next(W::ScriptClose, open);
         if (close == npos) {
             break;
         }
@@ -102,13 +136,16 @@ bool ResponseFilter::blankScripts()
     return changed;
 }
 
-bool ResponseFilter::scrambleAll(std::string_view word)
+// The search goes on after each scrambled word, so words its letters complete with the
+// bytes before them are not scrambled again.
+bool ResponseFilter::scrambleAll(ResponseWords::Word word)
 {
+    const std::size_t size = wordSize(word);
     bool changed = false;
-    for (std::size_t pos = findExact(text(), word); pos != npos;
-         pos = findExact(text(), word, pos + word.size())) {
-        ScrambleLetters(m_text + pos, word.size());
-        write(pos, std::string_view(m_text + pos, word.size())); // letters are lower case
+    for (std::size_t pos = m_words.next(word, 0); pos != npos;
+         pos = m_words.next(word, pos + size)) {
+        ScrambleLetters(m_text + pos, size);
+        m_words.rescan(pos, pos + size, m_pending);
         changed = true;
     }
     return changed;
@@ -116,17 +153,17 @@ bool ResponseFilter::scrambleAll(std::string_view word)
 
 bool ResponseFilter::scrambleOnUnload()
 {
-    return scrambleAll(OnUnload);
+    return scrambleAll(W::OnUnload);
 }
 
 bool ResponseFilter::hideTitle()
 {
-    const std::size_t open = findExact(m_lower, TitleOpen);
+    const std::size_t open = m_words.next(W::TitleOpen, 0);
     if (open == npos) {
         return false;
     }
-    const std::size_t start = open + TitleOpen.size();
-    const std::size_t close = findExact(m_lower, TitleClose, start);
+    const std::size_t start = open + TitleOpenTag;
+    const std::size_t close = m_words.next(W::TitleClose, start);
     if (close == npos || close == start) {
         return false;
     }
@@ -135,26 +172,32 @@ bool ResponseFilter::hideTitle()
 }
 
 // Each call becomes the statement "null;" followed by a comment holding the call up to
-// its semicolon. Notifies once per call itself.
+// its semicolon; without a semicolon after it, a line comment, and the rule ends there.
+// (The line comment is what a call with a semicolon first gets too, but the block
+// comment overwrites it whole, so it is written only when it stays.) Notifies once per
+// call itself.
 bool ResponseFilter::defusePopups()
 {
     std::size_t from = 0;
     for (;;) {
-        const std::size_t call = findExact(text(), PopupCall, from);
+        const std::size_t call = m_words.next(W::PopupCall, from);
         if (call == npos) {
             return false;
         }
-        write(call, PopupLineComment);
         // "window.open" holds no semicolon, so the first one at or after the call is the
         // first one after its name.
-        const std::size_t semicolon = text().find(';', call + PopupCall.size());
-        if (semicolon == npos) {
+        const std::size_t argument = call + PopupCallSize;
+        const void* hit = argument < m_length
+                              ? std::memchr(m_text + argument, ';', m_length - argument)
+                              : nullptr;
+        if (hit == nullptr) {
+            write(call, PopupLineComment);
             return false; // the call stays commented out to the end of its line
         }
-        popupCall(call, semicolon);
+        popupCall(call, static_cast<const char*>(hit) - m_text);
         m_events.responseFiltered();
         // The "n" of "null" may complete a name that ended just before the call.
-        from = call >= PopupCall.size() - 1 ? call - (PopupCall.size() - 1) : 0;
+        from = call >= PopupCallSize - 1 ? call - (PopupCallSize - 1) : 0;
     }
 }
 
@@ -164,7 +207,7 @@ bool ResponseFilter::defusePopups()
 void ResponseFilter::popupCall(std::size_t call, std::size_t semicolon)
 {
     write(call, PopupBlockComment);
-    const std::size_t argument = call + PopupCall.size();
+    const std::size_t argument = call + PopupCallSize;
     if (semicolon >= argument + 2) {
         blank(argument, semicolon - argument - 2); // the byte before "*/" keeps its value
     }
@@ -173,12 +216,12 @@ void ResponseFilter::popupCall(std::size_t call, std::size_t semicolon)
 
 bool ResponseFilter::scrambleContextMenu()
 {
-    return scrambleAll(ContextMenu);
+    return scrambleAll(W::ContextMenu);
 }
 
 bool ResponseFilter::scrambleStatus()
 {
-    return scrambleAll(StatusBar);
+    return scrambleAll(W::StatusBar);
 }
 
 bool ResponseFilter::removeFlash()
@@ -187,14 +230,14 @@ bool ResponseFilter::removeFlash()
     std::size_t from = 0;
     m_objectWalk = 0;
     for (;;) {
-        const std::size_t movie = findExact(m_lower, FlashMovie, from);
+        const std::size_t movie = m_words.next(W::FlashMovie, from);
         if (movie == npos) {
             return changed;
         }
         std::size_t spanEnd = 0;
-        const std::size_t spanStart = flashSpan(movie + FlashMovie.size(), spanEnd);
+        const std::size_t spanStart = flashSpan(movie + FlashMovieSize, spanEnd);
         if (spanStart == npos) {
-            from = movie + FlashMovie.size();
+            from = movie + FlashMovieSize;
             continue;
         }
         blank(spanStart, spanEnd - spanStart);
@@ -210,12 +253,12 @@ bool ResponseFilter::removeFlash()
 // goes on from where the last one stopped.
 std::size_t ResponseFilter::flashSpan(std::size_t swfEnd, std::size_t& spanEnd)
 {
-    for (std::size_t object = findExact(m_lower, ObjectOpen, m_objectWalk); object != npos;) {
-        const std::size_t close = findExact(m_lower, ObjectClose, object + 1);
+    for (std::size_t object = m_words.next(W::ObjectOpen, m_objectWalk); object != npos;) {
+        const std::size_t close = m_words.next(W::ObjectClose, object + 1);
         if (close == npos || swfEnd <= object) {
             return npos;
         }
-        const std::size_t objectEnd = close + ObjectClose.size();
+        const std::size_t objectEnd = close + ObjectCloseTag;
         if (swfEnd < objectEnd) {
             const std::size_t spanStart = cellSpan(object, objectEnd, spanEnd);
             // No object starts between the walk and this one, and the span is blanked
@@ -225,7 +268,7 @@ std::size_t ResponseFilter::flashSpan(std::size_t swfEnd, std::size_t& spanEnd)
             return spanStart;
         }
         m_objectWalk = objectEnd;
-        object = findExact(m_lower, ObjectOpen, objectEnd);
+        object = m_words.next(W::ObjectOpen, objectEnd);
     }
     return npos;
 }
@@ -236,60 +279,24 @@ std::size_t ResponseFilter::cellSpan(std::size_t object, std::size_t objectEnd,
                                      std::size_t& spanEnd) const
 {
     spanEnd = objectEnd;
-    const std::size_t before = cellTag(object, true);
-    if (before == npos || m_lower[before + 1] == '/') {
+    const std::size_t before = m_words.previous(W::CellTag, object);
+    if (before == npos || m_text[before + 1] == '/') {
         return object; // not in a cell, or after one
     }
-    const std::size_t after = cellTag(objectEnd, false);
-    if (after == npos || m_lower[after + 1] != '/') {
+    const std::size_t after = m_words.next(W::CellTag, objectEnd);
+    if (after == npos || m_text[after + 1] != '/') {
         return object;
     }
-    spanEnd = after + 5; // through the '>' of "</td>"
+    spanEnd = after + CellCloseTag; // through the '>' of "</td>"
     return before;
-}
-
-// The nearest '<' starting "td" or "/td>", searched backwards from just before from or
-// forwards from from; npos when none.
-std::size_t ResponseFilter::cellTag(std::size_t from, bool backwards) const
-{
-    const std::string_view lower(m_lower);
-    auto isCellTag = [&](std::size_t i) {
-        return lower.substr(i + 1, 2) == "td" || lower.substr(i + 1, 4) == "/td>";
-    };
-    const char* text = m_lower.data();
-    if (backwards) {
-        for (std::size_t end = from; end > 0;) {
-            const void* hit = ::memrchr(text, '<', end);
-            if (hit == nullptr) {
-                return npos;
-            }
-            const std::size_t i = static_cast<const char*>(hit) - text;
-            if (isCellTag(i)) {
-                return i;
-            }
-            end = i;
-        }
-        return npos;
-    }
-    for (std::size_t i = from; i < m_length; ++i) {
-        const void* hit = std::memchr(text + i, '<', m_length - i);
-        if (hit == nullptr) {
-            return npos;
-        }
-        i = static_cast<const char*>(hit) - text;
-        if (isCellTag(i)) {
-            return i;
-        }
-    }
-    return npos;
 }
 
 bool ResponseFilter::emptyTimers()
 {
     bool changed = false;
-    for (std::size_t pos = findExact(text(), Timer); pos != npos;
-         pos = findExact(text(), Timer, pos + Timer.size())) {
-        std::size_t at = pos + Timer.size();
+    for (std::size_t pos = m_words.next(W::Timer, 0); pos != npos;
+         pos = m_words.next(W::Timer, pos + TimerSize)) {
+        std::size_t at = pos + TimerSize;
         changed = emptyTimer(at) || changed;
     }
     return changed;
@@ -320,12 +327,13 @@ bool ResponseFilter::emptyTimer(std::size_t& pos)
     std::size_t end = text().find(',', pos);
     end = end == npos ? m_length : end;
     const std::size_t size = end - pos;
+    // A quote completes no word, so the quotes are set without a rescan.
     if (size >= 2) {
         blank(pos + 1, size - 2);
-        write(end - 1, "\"");
+        m_text[end - 1] = '"';
     }
     if (size >= 1) {
-        write(pos, "\"");
+        m_text[pos] = '"';
     }
     return true;
 }

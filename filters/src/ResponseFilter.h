@@ -1,13 +1,15 @@
 #pragma once
 // The response side of the filters: one chunk rewritten in place by the rules of one
 // settings snapshot. Every edit overwrites bytes (blanks, letters, a same-length text),
-// so the chunk keeps its exact length.
+// so the chunk keeps its exact length. The rules run in their order over the positions
+// of their words, found for all of them in one pass (ResponseWords); no copy of the
+// chunk is made and nothing is allocated once a thread has filtered its first chunks.
 
 #include "FilterEvents.h"
 #include "FilterSettings.h"
+#include "ResponseWords.h"
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace filters {
@@ -22,6 +24,7 @@ public:
 private:
     struct Step {
         bool FilterSettings::*enabled;
+        unsigned words;                  // the words the rule looks for (ResponseWords bits)
         bool (ResponseFilter::*apply)(); // true: something changed, notify once
     };
     static const Step s_steps[];
@@ -35,11 +38,10 @@ private:
     bool scrambleStatus();
     bool emptyTimers();
 
-    bool scrambleAll(std::string_view word);
+    bool scrambleAll(ResponseWords::Word word);
     void popupCall(std::size_t call, std::size_t semicolon);
     std::size_t flashSpan(std::size_t swfEnd, std::size_t& spanEnd);
     std::size_t cellSpan(std::size_t object, std::size_t objectEnd, std::size_t& spanEnd) const;
-    std::size_t cellTag(std::size_t from, bool backwards) const;
     bool emptyTimer(std::size_t& pos);
 
     void write(std::size_t pos, std::string_view bytes);
@@ -48,11 +50,11 @@ private:
 
     const FilterSettings& m_settings;
     FilterEvents& m_events;
+    ResponseWords& m_words;
     char* m_text = nullptr;
     std::size_t m_length = 0;
-    // The text lowered, kept equal to the buffer's text lowered: every byte written is
-    // a blank, a lower-case letter or a sign, so it is written to both.
-    std::string m_lower;
+    // The words of the rule running and those after it: the ones a write may complete.
+    unsigned m_pending = 0;
     // Where the Flash rule's walk over the objects goes on (see flashSpan).
     std::size_t m_objectWalk = 0;
 };

@@ -13,7 +13,7 @@ namespace {
 constexpr const char* CustomFiltersKey = "CUSTOMFILTERS";
 constexpr const char* StopServersKey = "STOPSERVERS";
 constexpr const char* TrustedSitesKey = "COOKIETRUSTEDSITES";
-constexpr const char* PrivacyLevelValue = "PRIVACYLEVEL";
+constexpr const char* PrivacyLevelValue = settings::PrivacyLevelValue;
 constexpr const char* TimerValue = "DISABLETIMERPROC";
 // List entries are read through fixed buffers: a longer entry ends the list.
 constexpr DWORD NameBufferSize = 256;

@@ -2,6 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace filters {
 
@@ -28,6 +33,62 @@ std::size_t findExact(std::string_view text, std::string_view needle, std::size_
     const void* hit =
         ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
     return hit == nullptr ? npos : static_cast<const char*>(hit) - text.data();
+}
+
+bool equalsLowered(std::string_view text, std::string_view lowered)
+{
+    if (text.size() != lowered.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (lowerChar(text[k]) != lowered[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t findLowered(std::string_view text, std::string_view lowered, std::size_t from)
+{
+    const std::size_t size = lowered.size();
+    if (size == 0 || from >= text.size() || text.size() - from < size) {
+        return npos;
+    }
+    const std::size_t last = text.size() - size; // the last position a match can start at
+    std::size_t i = from;
+#if defined(__SSE2__)
+    if (size >= 2) {
+        // Sixteen positions at a time whose first two characters match; a letter of the
+        // needle matches either case (only A to Z lower, so c | 0x20 == letter exactly
+        // for the letter's two cases).
+        auto matcher = [](char c) {
+            const bool letter = c >= 'a' && c <= 'z';
+            return std::pair{_mm_set1_epi8(letter ? 0x20 : 0), _mm_set1_epi8(c)};
+        };
+        const auto [fold0, want0] = matcher(lowered[0]);
+        const auto [fold1, want1] = matcher(lowered[1]);
+        for (; i + 16 <= last + 1 && i + 17 <= text.size(); i += 16) {
+            const char* p = text.data() + i;
+            const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(v0, fold0), want0),
+                                               _mm_cmpeq_epi8(_mm_or_si128(v1, fold1), want1));
+            for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hits)); bits != 0;
+                 bits &= bits - 1) {
+                const std::size_t at = i + static_cast<unsigned>(__builtin_ctz(bits));
+                if (equalsLowered(text.substr(at, size), lowered)) {
+                    return at;
+                }
+            }
+        }
+    }
+#endif
+    for (; i <= last; ++i) {
+        if (lowerChar(text[i]) == lowered[0] && equalsLowered(text.substr(i, size), lowered)) {
+            return i;
+        }
+    }
+    return npos;
 }
 
 std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from)

@@ -24,6 +24,14 @@ void lowerInto(std::string_view text, std::string& out);
 // or when needle is empty.
 std::size_t findExact(std::string_view text, std::string_view needle, std::size_t from = 0);
 
+// The first occurrence at or after from of lowered (a needle in lower case) in text,
+// comparing text's characters lowered; npos when none or when lowered is empty. Neither
+// copies nor allocates: the request rules search the chunk itself with it.
+std::size_t findLowered(std::string_view text, std::string_view lowered, std::size_t from = 0);
+
+// Whether text, lowered, equals lowered.
+bool equalsLowered(std::string_view text, std::string_view lowered);
+
 // The module's case-insensitive search: the first occurrence of pattern in text,
 // comparing lowered characters. Nothing when either is null or the pattern is empty.
 const char* FindNoCase(const char* text, const char* pattern);

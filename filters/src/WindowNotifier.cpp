@@ -1,23 +1,23 @@
 #include "WindowNotifier.h"
 
+#include <common/HostLink.h>
 #include <common/HostMessages.h>
-
-#include <atomic>
 
 namespace filters {
 
 namespace {
-std::atomic<HWND> g_mainWindow{0};
-}
+// Only the window the host named: the filters never go looking for one.
+hostlink::HostWindow g_host(hostlink::HostWindow::Lookup::GivenOnly);
+} // namespace
 
 void WindowNotifier::setMainWindow(HWND window)
 {
-    g_mainWindow.store(window);
+    g_host.set(window);
 }
 
 HWND WindowNotifier::mainWindow()
 {
-    return g_mainWindow.load();
+    return g_host.given();
 }
 
 void WindowNotifier::requestFiltered()
@@ -32,14 +32,7 @@ void WindowNotifier::responseFiltered()
 
 void WindowNotifier::send(UINT message)
 {
-#if UMBRAVIA_FILTERS_HAVE_WINDOWS
-    const HWND window = mainWindow();
-    if (window != 0 && IsWindow(window)) {
-        SendMessage(window, message, 0, 0);
-    }
-#else
-    (void)message; // built without the window layer: nobody to tell
-#endif
+    g_host.send(message);
 }
 
 } // namespace filters

@@ -363,6 +363,28 @@ TEST_P(RegistryFailure, RequestIsZeroedAfterTheBoxOnEveryCall)
     expectBoxes(2);
 }
 
+// The settings kept from a good call must not hide a breakage: the next call reads again.
+TEST_P(RegistryFailure, BreakingSettingsAfterAGoodCallFailsTheNextCall)
+{
+    setRequest(nullptr, 1);
+    setLevel(4);
+    ASSERT_NE(request(Request), std::nullopt);
+    const std::string filtered = response(Page);
+    ASSERT_NE(filtered, Page);
+    GetParam().apply();
+    EXPECT_EQ(request(Request), std::nullopt);
+    EXPECT_EQ(m_input, std::string(Request.size(), '\0'));
+    const std::string out = response(Page);
+    if (GetParam().response) {
+        EXPECT_EQ(out, std::string(Page.size(), '\0'));
+        expectBoxes(2);
+    } else {
+        EXPECT_EQ(out.size(), Page.size());
+        EXPECT_NE(out, Page);
+        expectBoxes(1);
+    }
+}
+
 TEST_P(RegistryFailure, ResponseIsZeroedOnlyForItsOwnSettings)
 {
     setLevel(4);

@@ -1,5 +1,6 @@
 #include "FirstRun.h"
 
+#include <common/ModuleCatalogue.h>
 #include <common/PluginContract.h>
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
@@ -13,10 +14,6 @@ namespace host::app {
 
 namespace {
 
-constexpr std::array<const char*, 4> RegistrationOrder = {"local.dll", "IEExt.dll", "Filters.dll",
-                                                          "Chain.dll"};
-constexpr std::array<const char*, 4> PathOrder = {"Filters.dll", "IEExt.dll", "Local.dll",
-                                                  "Chain.dll"};
 constexpr std::array<const char*, 3> ComModules = {"UmbraIEExt.dll", "Rigwright.dll",
                                                    "UmbraIEPlugin.dll"};
 
@@ -27,7 +24,7 @@ bool registerModule(const std::string& path)
         MessageBox(0, LoadModuleFailedText, SetupCaption, MB_OK | MB_ICONERROR);
         return false;
     }
-    auto registerDll = platform::proc<RegisterDLLFn>(module, contract::RegisterDLL);
+    auto registerDll = contract::bind(module, contract::RegisterDLL);
     const int registered = registerDll != nullptr ? registerDll(path.c_str()) : 0;
     FreeLibrary(module);
     if (registered == 0) {
@@ -45,7 +42,7 @@ void writeMainKey(const std::string& installFolder)
     }
     key.writeString(nullptr, installFolder + "Umbravia.exe");
     key.writeString("DataFolder", installFolder + "DataFolder");
-    key.writeDword("ISREGISTERED", 0);
+    key.writeDword(settings::IsRegisteredValue, 0);
 }
 
 void writeToolbarExtension(const std::string& installFolder)
@@ -83,8 +80,8 @@ void writeBrowserKeys(const std::string& installFolder)
 
 bool registerModules(const std::string& installFolder)
 {
-    for (const char* name : RegistrationOrder) {
-        if (!registerModule(installFolder + name)) {
+    for (catalogue::Slot slot : catalogue::RegistrationOrder) {
+        if (!registerModule(installFolder + catalogue::module(slot).registrationName)) {
             return false;
         }
     }
@@ -94,12 +91,11 @@ bool registerModules(const std::string& installFolder)
 
 void rewriteModulePaths(const std::string& installFolder)
 {
-    for (const char* name : PathOrder) {
-        const std::string keyPath = std::string(settings::DllsKey) + "\\" + name;
-        settings::Key key =
-            settings::Key::open(HKEY_LOCAL_MACHINE, keyPath.c_str(), KEY_ALL_ACCESS);
+    for (catalogue::Slot slot : catalogue::PathRewriteOrder) {
+        const catalogue::Module& module = catalogue::module(slot);
+        settings::Key key = settings::Key::open(HKEY_LOCAL_MACHINE, module.key, KEY_ALL_ACCESS);
         if (key) {
-            key.writeString("PATHNAME", installFolder + name);
+            key.writeString(settings::PathNameValue, installFolder + module.fileName);
         }
     }
 }

@@ -12,10 +12,10 @@
 
 #include <QDialog>
 
+#include <core/BrowserLauncher.h>
 #include <core/ProcessEnd.h>
 #include <engine/ProxyControl.h>
 #include <engine/ProxyServer.h>
-#include <ui/BrowserLauncher.h>
 #include <ui/MainWindow.h>
 
 #include <chrono>
@@ -68,7 +68,7 @@ void HostApplication::startUp()
         return;
     }
     const std::optional<DWORD> registered =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "ISREGISTERED");
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, settings::IsRegisteredValue);
     if (registered.value_or(0) == 0) {
         runFirstRunSteps();
     }
@@ -83,7 +83,7 @@ void HostApplication::startUp()
     if (!createNamedObjects() || !createLinkWindow()) {
         return;
     }
-    (void)ui::installBrowserLauncher();
+    (void)host::installBrowserLauncher();
     if (m_modules.load() == ModuleTable::LoadOutcome::EndProcess) {
         return;
     }
@@ -104,7 +104,7 @@ bool HostApplication::writeStartupValues()
     }
     key.writeStringNoZero(nullptr, m_paths.executable);
     key.writeString("DataFolder", m_paths.dataFolder);
-    readOrWrite(key, "PROXYPORT", DefaultPort);
+    readOrWrite(key, settings::ProxyPortValue, DefaultPort);
     return true;
 }
 
@@ -112,7 +112,7 @@ void HostApplication::runFirstRunSteps()
 {
     runHidden("regsvr32.exe /s UmbraIEPlugin.dll");
     if (settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)) {
-        key.writeDword("ISREGISTERED", 1);
+        key.writeDword(settings::IsRegisteredValue, 1);
         key.writeDword("ShowIEToolbar", 1);
     }
     registerModules(m_paths.installFolder);
@@ -150,9 +150,9 @@ bool HostApplication::readLevelsAndStartSwitch()
     if (!key) {
         return false;
     }
-    readOrWrite(key, "ANONYMITYLEVEL", LevelUnset);
-    readOrWrite(key, "PRIVACYLEVEL", LevelUnset);
-    m_startSwitch = readOrWrite(key, "ACTIVE", 1);
+    readOrWrite(key, settings::AnonymityLevelValue, LevelUnset);
+    readOrWrite(key, settings::PrivacyLevelValue, LevelUnset);
+    m_startSwitch = readOrWrite(key, settings::ActiveValue, 1);
     return true;
 }
 

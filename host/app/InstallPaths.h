@@ -12,9 +12,8 @@ inline constexpr std::size_t MaxPath = 260;
 struct InstallPaths {
     // The program's own DOS path, made absolute when it was given relative.
     std::string executable;
-    // Only for a program started through an absolute path: the executable path up to the
-    // first "Umbravia.exe", with its trailing backslash; otherwise empty, and the first
-    // run then looks for the modules in the current folder.
+    // The executable path up to the first "Umbravia.exe", with its trailing backslash
+    // (empty when the name is not in the path).
     std::string installFolder;
     // installFolder followed by "DataFolder".
     std::string dataFolder;

@@ -31,36 +31,6 @@ ModuleTable::LoadOutcome fail(const char* text)
 
 } // namespace
 
-const char* slotKey(Slot slot)
-{
-    switch (slot) {
-    case Slot::Chain:
-        return settings::ChainKey;
-    case Slot::Local:
-        return settings::LocalKey;
-    case Slot::Filters:
-        return settings::FiltersKey;
-    case Slot::IEExt:
-        return settings::IEExtKey;
-    }
-    return "";
-}
-
-const char* slotFileName(Slot slot)
-{
-    switch (slot) {
-    case Slot::Chain:
-        return "Chain.dll";
-    case Slot::Local:
-        return "Local.dll";
-    case Slot::Filters:
-        return "Filters.dll";
-    case Slot::IEExt:
-        return "IEExt.dll";
-    }
-    return "";
-}
-
 ModuleTable::~ModuleTable()
 {
     if (m_keepLoaded) {
@@ -93,36 +63,35 @@ void ModuleTable::loadOrExit()
 
 ModuleTable::LoadOutcome ModuleTable::loadSlot(Slot slot)
 {
-    settings::Key key = settings::Key::open(HKEY_LOCAL_MACHINE, slotKey(slot), KEY_READ);
+    const catalogue::Module& entry = catalogue::module(slot);
+    settings::Key key = settings::Key::open(HKEY_LOCAL_MACHINE, entry.key, KEY_READ);
     if (!key) {
         return LoadOutcome::Loaded; // no key: the slot stays empty, every use is skipped
     }
-    const bool required = slot == Slot::Chain || slot == Slot::Filters;
     const char* loadFailure = slot == Slot::Chain ? FailedLoadChain : FailedLoadFilters;
 
-    std::optional<std::string> path = key.readString("PathName", PathNameMax);
+    std::optional<std::string> path = key.readString(settings::PathNameValue, PathNameMax);
     HMODULE module = path ? LoadLibrary(path->c_str()) : nullptr;
     if (module == nullptr) {
-        return required ? fail(loadFailure) : LoadOutcome::Loaded;
+        return entry.required ? fail(loadFailure) : LoadOutcome::Loaded;
     }
     m_modules[static_cast<int>(slot)] = module;
 
     if (slot == Slot::Chain) {
-        createChain = platform::proc<CreateChainFn>(module, contract::CreateChain);
+        createChain = contract::bind(module, contract::CreateChain);
         if (createChain == nullptr) {
             return fail(FailedCreateChain);
         }
     } else if (slot == Slot::Filters) {
-        filterRequest = platform::proc<FilterRequestFn>(module, contract::FilterRequest);
+        filterRequest = contract::bind(module, contract::FilterRequest);
         if (filterRequest == nullptr) {
             return fail(FailedFilterRequest);
         }
-        filterResponse = platform::proc<FilterResponseFn>(module, contract::FilterResponse);
+        filterResponse = contract::bind(module, contract::FilterResponse);
         if (filterResponse == nullptr) {
             return fail(FailedFilterResponse);
         }
-        freeFilteredDataBuf =
-            platform::proc<FreeFilteredDataBufFn>(module, contract::FreeFilteredDataBuf);
+        freeFilteredDataBuf = contract::bind(module, contract::FreeFilteredDataBuf);
         if (freeFilteredDataBuf == nullptr) {
             return fail(FailedInitFilters);
         }
@@ -143,7 +112,7 @@ void ModuleTable::exitAndUnload()
         if (module == nullptr) {
             continue;
         }
-        if (auto onExit = platform::proc<OnProgramExitFn>(module, contract::OnProgramExit)) {
+        if (auto onExit = contract::bind(module, contract::OnProgramExit)) {
             onExit();
         }
         if (m_keepLoaded) {

@@ -3,6 +3,7 @@
 // from the PathName value of the slot's registry key, with the entry points the host
 // binds once at start. Written only during start-up, read without locks afterwards.
 
+#include <common/ModuleCatalogue.h>
 #include <common/PluginContract.h>
 
 #include <array>
@@ -10,13 +11,8 @@
 
 namespace host {
 
-enum class Slot { Chain = 0, Local = 1, Filters = 2, IEExt = 3 };
-inline constexpr std::array<Slot, 4> SlotOrder = {Slot::Chain, Slot::Local, Slot::Filters,
-                                                  Slot::IEExt};
-
-// The module's key under the DLLs key and its file name.
-const char* slotKey(Slot slot);
-const char* slotFileName(Slot slot);
+using catalogue::Slot;
+using catalogue::SlotOrder;
 
 class ModuleTable {
 public:
@@ -39,6 +35,11 @@ public:
     // An export looked up by name at the moment of use; null when the slot is empty or
     // the module does not export it.
     FARPROC lookup(Slot slot, const char* name) const;
+    template <typename Fn> Fn lookup(Slot slot, contract::Export<Fn> entry) const
+    {
+        return contract::bind(module(slot), entry);
+    }
+    // By bare name, for exports outside the contract (test modules).
     template <typename Fn> Fn lookup(Slot slot, const char* name) const
     {
         return reinterpret_cast<Fn>(lookup(slot, name));

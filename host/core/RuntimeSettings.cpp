@@ -19,12 +19,12 @@ constexpr const char* InvalidRegistryStatus = "Inavlid registry status";
 int chainInUse()
 {
     std::optional<DWORD> connectChain =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, "CONNECTCHAIN");
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, settings::ConnectChainValue);
     if (!connectChain) {
         return 0;
     }
     settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
-    std::optional<DWORD> level = main.readDword("ANONYMITYLEVEL");
+    std::optional<DWORD> level = main.readDword(settings::AnonymityLevelValue);
     if (!level) {
         MessageBox(0, InvalidRegistryData, Caption, MB_OK | MB_ICONERROR);
         return -1;
@@ -48,8 +48,10 @@ bool responseFilteringOn()
 std::optional<int> readProxyPort()
 {
     std::optional<DWORD> port =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "PROXYPORT");
-    if (!port) {
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, settings::ProxyPortValue);
+    // A port outside 1-65535 is as unreadable as a missing one: cut to 16 bits it would
+    // make the proxy listen somewhere else without a word.
+    if (!port || *port == 0 || *port > 65535) {
         MessageBox(0, InvalidRegistryStatus, Caption, MB_OK | MB_ICONERROR);
         return std::nullopt;
     }

@@ -14,7 +14,8 @@ bool responseFilteringOn();
 // FIRSTREQUESTTIMEOUT of the main key, in milliseconds: how long a client may take to
 // send its first request head (DWORD seconds, 60 when missing; 0 means no limit, -1 here).
 int firstRequestTimeoutMs();
-// PROXYPORT of the main key, or nothing after "Inavlid registry status" was shown (the
+// PROXYPORT of the main key (1-65535), or nothing after "Inavlid registry status" was
+// shown (the
 // caller must then end the process with exit code 0).
 std::optional<int> readProxyPort();
 // readProxyPort(), and std::exit(0) when it failed.

@@ -102,6 +102,9 @@ SOCKET FirstRequest::throughSingleHop()
         setVendor(0);
     }
     if (hop == INVALID_SOCKET) {
+        // The program learns of the failure at once, not when someone answers the box;
+        // the session releases the socket itself.
+        shutdown(m_client, SHUT_RDWR);
         // A build cut short by the exit is no failure to tell the user about (and the
         // main thread, which shows the boxes, no longer answers).
         if (!platform::stopRequested()) {

@@ -55,7 +55,7 @@ int ProxyServer::Start(int port)
         return 0;
     }
     m_port = port;
-    auto setVendor = m_state.modules.lookup<SetVendorFn>(Slot::Chain, contract::SetVendor);
+    auto setVendor = m_state.modules.lookup(Slot::Chain, contract::SetVendor);
     m_state.setVendor = setVendor;
     if (setVendor == nullptr) {
         MessageBox(0, FailedLoadDllModule, ChainCaption, MB_OK | MB_ICONERROR);

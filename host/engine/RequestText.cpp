@@ -1,5 +1,7 @@
 #include "RequestText.h"
 
+#include <platform/Text.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -12,15 +14,6 @@ namespace {
 bool isSpaceLike(char c)
 {
     return static_cast<signed char>(c) <= 32;
-}
-
-std::string lowercased(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return out;
 }
 
 constexpr std::array<std::string_view, 3> KnownBrowsers = {"msie", "netscape", "opera"};
@@ -52,7 +45,7 @@ std::optional<std::string> extractHost(std::string_view text)
 std::optional<std::string> captureValue(std::string_view text, std::string_view name,
                                         std::size_t skip)
 {
-    std::string lower = lowercased(text);
+    std::string lower = text::lower(text);
     std::size_t match = lower.find(name);
     if (match == std::string::npos) {
         return std::nullopt;
@@ -87,7 +80,7 @@ bool isKnownBrowser(std::string_view lowerUserAgent)
 
 bool isConnectRequest(std::string_view text)
 {
-    return lowercased(text).find("connect ") != std::string::npos;
+    return text::lower(text).find("connect ") != std::string::npos;
 }
 
 std::size_t rewriteToOriginForm(char* data, std::size_t length, std::string_view host)

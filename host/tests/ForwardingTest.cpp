@@ -4,6 +4,9 @@
 
 #include "EngineFixture.h"
 
+#include <poll.h>
+
+#include <atomic>
 #include <thread>
 
 using namespace enginetest;
@@ -180,9 +183,21 @@ TEST_F(EngineTest, FailedSingleHopShowsFailedToConnectAndLeavesSingleHopMode)
 {
     ASSERT_TRUE(start());
     Client client(m_port);
+    // The box is answered only once the program has seen its connection closed (or
+    // after a bound): a box shown before the close would hold the program.
+    std::atomic<int> closedBeforeAnswer{-1};
+    m_boxes->setAnswerFunction([&](const platform::MessageBoxCall&) {
+        pollfd p{client.socket(), POLLIN, 0};
+        char byte = 0;
+        const bool closed = ::poll(&p, 1, 3000) == 1 &&
+                            ::recv(client.socket(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+        closedBeforeAnswer = closed ? 1 : 0;
+        return IDOK;
+    });
     ASSERT_TRUE(client.send(proxyRequest("example.com", "/", "Wget/1.21")));
     EXPECT_TRUE(client.closedByPeer());
-    ASSERT_TRUE(testsupport::waitFor([&] { return !m_boxes->calls().empty(); }));
+    ASSERT_TRUE(testsupport::waitFor([&] { return closedBeforeAnswer.load() != -1; }));
+    EXPECT_EQ(closedBeforeAnswer.load(), 1);
     auto box = m_boxes->calls().front();
     EXPECT_EQ(box.text, "Failed to connect");
     EXPECT_EQ(box.caption, Caption);

@@ -153,7 +153,8 @@ TEST_F(ModuleTableTest, ExitCallsOnProgramExitInSlotOrderAndUnloads)
     ModuleTable table;
     ASSERT_EQ(table.load(), ModuleTable::LoadOutcome::Loaded);
     table.exitAndUnload();
-    EXPECT_EQ(testsupport::readFile(m_prefix.path() / "exit-order.log"), "Chain\nLocal\nFilters\n");
+    EXPECT_EQ(testsupport::readFile(m_prefix.path() / "fake-modules.log"),
+              "Chain OnProgramExit\nLocal OnProgramExit\nFilters OnProgramExit\n");
     for (Slot slot : host::SlotOrder) {
         EXPECT_FALSE(table.loaded(slot));
     }

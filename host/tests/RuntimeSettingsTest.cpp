@@ -118,6 +118,19 @@ TEST_F(RuntimeSettingsTest, UnreadableProxyPortShowsInvalidRegistryStatus)
     EXPECT_EQ(m_boxes->calls()[0].caption, "Umbravia");
 }
 
+TEST_F(RuntimeSettingsTest, ProxyPortOutsideTheTcpRangeIsUnreadable)
+{
+    for (DWORD port : {0u, 65536u, 70000u, 0xFFFFFFFFu}) {
+        m_boxes->clear();
+        setDword(settings::MainKey, "PROXYPORT", port);
+        EXPECT_EQ(host::readProxyPort(), std::nullopt) << port;
+        ASSERT_EQ(m_boxes->calls().size(), 1u) << port;
+        EXPECT_EQ(m_boxes->calls()[0].text, "Inavlid registry status");
+    }
+    setDword(settings::MainKey, "PROXYPORT", 65535);
+    EXPECT_EQ(host::readProxyPort(), 65535);
+}
+
 using RuntimeSettingsDeathTest = RuntimeSettingsTest;
 
 TEST_F(RuntimeSettingsDeathTest, UnreadableProxyPortEndsTheProcessWithExitCodeZero)

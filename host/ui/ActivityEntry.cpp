@@ -1,5 +1,7 @@
 #include "ActivityEntry.h"
 
+#include <platform/Text.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -27,9 +29,7 @@ constexpr std::array<ProgramRule, 4> ProgramRules{{
 ActivityEntry activityEntryFor(std::string_view userAgent, std::string port,
                                std::string destination)
 {
-    std::string agent(userAgent);
-    std::transform(agent.begin(), agent.end(), agent.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string agent = text::lower(userAgent);
     ActivityEntry entry;
     for (const ProgramRule& rule : ProgramRules) {
         if (agent.find(rule.word) != std::string::npos) {

@@ -28,6 +28,7 @@ constexpr const char* ClearQuestion = "Are you sure you want to clear the activi
 constexpr const char* ExportFailed = "The activity log could not be written to ";
 constexpr const char* GroupTitle = "Programs Currently using Umbravia";
 constexpr const char* LogFilter = "Log Files (*.log)";
+constexpr const char* LogPattern = "*.log";
 constexpr int FullListStep = 1000;
 
 // Images of the list in image-list order; the entry's program type is the index.
@@ -63,15 +64,27 @@ std::optional<platform::DosPath> askWithQtDialog(QWidget* owner)
         return *answer;
     }
     QFileDialog dialog(owner);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix("log");
-    dialog.setNameFilter(LogFilter);
-    dialog.setOption(QFileDialog::ReadOnly, false);
+    ActivityPage::prepareSaveDialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return platform::toDosPath(dialog.selectedFiles().first().toStdString());
 }
+
+} // namespace
+
+void ActivityPage::prepareSaveDialog(QFileDialog& dialog)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("log");
+    dialog.setNameFilter(LogFilter);
+    // The file name starts as "*.log", as the default extension.
+    dialog.selectFile(LogPattern);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+}
+
+namespace {
 
 QString fromText(const std::string& text)
 {
@@ -112,9 +125,7 @@ ActivityPage::ActivityPage(QWidget* parent) : QWidget(parent)
     m_list->setWordWrap(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The 60 x 40 images drawn at three quarters, so that the number beside them fits
-    // in the 100-pixel column.
-    m_list->setIconSize(QSize(45, 30));
+    m_list->setIconSize(ImageSize);
     QFont listFont = m_list->font();
     listFont.setPixelSize(11);
     m_list->setFont(listFont);

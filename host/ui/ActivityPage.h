@@ -8,6 +8,7 @@
 #include <platform/Window.h>
 
 #include <QIcon>
+#include <QSize>
 #include <QWidget>
 
 #include <array>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 
+class QFileDialog;
 class QTreeWidget;
 
 namespace host::ui {
@@ -39,6 +41,11 @@ public:
     // dialog; tests put their own answer here.
     using SaveFileChooser = std::function<std::optional<platform::DosPath>(QWidget* owner)>;
     static void setSaveFileChooser(SaveFileChooser chooser);
+    // The export's save dialog: "*.log" preset as name and extension, the log filter,
+    // the overwrite prompt.
+    static void prepareSaveDialog(QFileDialog& dialog);
+    // The program images of the list.
+    static constexpr QSize ImageSize{60, 40};
 
     explicit ActivityPage(QWidget* parent = nullptr);
     ~ActivityPage() override;

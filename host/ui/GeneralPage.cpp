@@ -44,7 +44,7 @@ constexpr const char* AlertsValue = "EnableAlerts";
 constexpr const char* FirewallEnabledValue = "ProxyFirewallEnabled";
 constexpr const char* FirewallAddressValue = "ProxyFirewall";
 constexpr const char* FirewallPortValue = "ProxyFirePort";
-constexpr const char* PortValue = "PROXYPORT";
+constexpr const char* PortValue = settings::ProxyPortValue;
 constexpr DWORD DefaultPort = 8080;
 
 struct GroupRow {
@@ -209,7 +209,7 @@ IntegrationOutcome GeneralPage::switchProgramIntegration(bool on)
 {
     // Without the configuration component the switch is skipped silently: the user
     // learns about it from the "Program Configuration" button.
-    return ui::switchProgramIntegration(on);
+    return host::switchProgramIntegration(on);
 }
 
 void GeneralPage::exitStep()

@@ -2,7 +2,7 @@
 // The general page of the main window (dialog 150): start and stop of the proxy, start
 // with Windows, program configuration, alerts and the firewall proxy.
 
-#include "ProgramIntegration.h"
+#include "core/ProgramIntegration.h"
 
 #include <platform/Window.h>
 

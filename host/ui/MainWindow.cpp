@@ -6,9 +6,8 @@
 #include "GeneralPage.h"
 #include "HtmlHelp.h"
 #include "LinkLabel.h"
+#include "ModulePages.h"
 #include "Navigation.h"
-#include "ProxyLevels.h"
-#include "ProxyListRefresh.h"
 #include "Resources.h"
 #include "RestartWindow.h"
 #include "SettingsDialog.h"
@@ -16,6 +15,8 @@
 #include "TrayIcon.h"
 #include "core/ModuleTable.h"
 #include "core/ProcessEnd.h"
+#include "core/ProxyLevels.h"
+#include "core/ProxyListRefresh.h"
 #include "engine/ProxyControl.h"
 #include "engine/ProxyServer.h"
 #include "engine/ProxyState.h"
@@ -31,10 +32,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace host::ui {
 
@@ -63,7 +62,7 @@ settings::Key openMainKey()
 void writeActive(DWORD value)
 {
     if (const settings::Key main = openMainKey()) {
-        main.writeDword("ACTIVE", value);
+        main.writeDword(settings::ActiveValue, value);
     }
 }
 
@@ -80,11 +79,10 @@ MainWindow::MainWindow(ProxyServer& server, ProxyState& state, bool startHidden,
     setUpFrame();
     loadBackground();
     for (Slot slot : SlotOrder) {
-        if (auto setMainWindow = m_state.modules.lookup<SetMainWindowFn>(slot, "SetMainWindow")) {
+        if (auto setMainWindow = m_state.modules.lookup(slot, contract::SetMainWindow)) {
             setMainWindow(hwnd());
         }
     }
-    announce();
     createTrayIcon();
     m_navigation = std::make_unique<Navigation>(this, *this);
     createModulePages();
@@ -92,6 +90,9 @@ MainWindow::MainWindow(ProxyServer& server, ProxyState& state, bool startHidden,
     createOwnPages();
     startProxyList();
     setUpRefresh();
+    // Outside windows and the proxy learn of the window only once it is complete: a
+    // module page may run a nested loop (a message box) while it is being created.
+    announce();
 }
 
 MainWindow::~MainWindow()
@@ -162,7 +163,7 @@ void MainWindow::createTrayIcon()
 void MainWindow::showTrayIconByActive()
 {
     const std::optional<DWORD> active =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "ACTIVE");
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, settings::ActiveValue);
     const bool running = active ? *active != 0 : m_server.IsRunning();
     m_tray->setIcon(running ? Resources::TrayRunning : Resources::TrayStopped);
 }
@@ -171,26 +172,22 @@ void MainWindow::showTrayIconByActive()
 void MainWindow::createModulePages()
 {
     for (Slot slot : SlotOrder) {
-        auto create = m_state.modules.lookup<CreateTabDlgFn>(slot, "CreateTabDlg");
-        if (create == nullptr) {
+        const std::optional<PageOffer> offer = offerPages(m_state.modules, slot, this);
+        if (!offer) {
             continue;
         }
-        std::array<PageWindow*, 2> pages{};
-        create(this, pages.data());
-        switch (slot) {
-        case Slot::Chain:
-            m_modulePages[index(ModulePage::Chain)] = pages[0];
-            break;
-        case Slot::Local:
-            m_modulePages[index(ModulePage::Local)] = pages[0];
-            break;
-        case Slot::Filters:
-            m_modulePages[index(ModulePage::Request)] = pages[0];
-            m_modulePages[index(ModulePage::Response)] = pages[1];
-            break;
-        case Slot::IEExt:
-            m_modulePages[index(ModulePage::IEExt)] = pages[0];
-            break;
+        const std::vector<PageWindow*> pages = createPages(*offer, this);
+        for (const catalogue::HostPage& entry : catalogue::HostPages) {
+            if (entry.slot == slot && entry.index < static_cast<int>(pages.size())) {
+                m_modulePages[index(entry.page)] = pages[static_cast<std::size_t>(entry.index)];
+            }
+        }
+        // Pages beyond the host's places for this module are not shown.
+        for (std::size_t i = static_cast<std::size_t>(catalogue::module(slot).pages);
+             i < pages.size(); ++i) {
+            if (pages[i] != nullptr) {
+                pages[i]->hide();
+            }
         }
     }
     for (QWidget* page : m_modulePages) {
@@ -224,7 +221,7 @@ void MainWindow::createButtons()
     bindCommand(m_apply, cmd::Apply);
     bindCommand(m_close, cmd::Close);
     bindCommand(m_minimise, cmd::Minimise);
-    m_apply->setEnabled(false);
+    m_apply->setEnabled(m_settingsModified != 0);
 }
 
 // The general page (shown first) and the activity page.
@@ -244,10 +241,10 @@ void MainWindow::startProxyList()
 {
     m_refresh->load();
     const settings::Key main = openMainKey();
-    if (main.readDword("ISREGISTERED").value_or(0) == 0) {
+    if (main.readDword(settings::IsRegisteredValue).value_or(0) == 0) {
         WinExec(RegisterToolbar, SW_HIDE);
         m_refresh->atStart(true);
-        main.writeDword("ISREGISTERED", 1);
+        main.writeDword(settings::IsRegisteredValue, 1);
     } else {
         m_refresh->atStart(false);
     }
@@ -267,6 +264,10 @@ int MainWindow::run()
 {
     if (!m_startHidden) {
         show();
+    } else if (!TrayIcon::available()) {
+        // Without a notification area a hidden window could only be reached from the
+        // command line: it starts minimised to the task bar instead.
+        showMinimized();
     }
     QEventLoop loop;
     m_loop = &loop;
@@ -344,9 +345,11 @@ LRESULT MainWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         onTimer(wParam);
         return 0;
     case msg::TrayNotify:
-        return m_tray->handleNotification(wParam, lParam);
+        return m_tray ? m_tray->handleNotification(wParam, lParam) : 0;
     case msg::GeneralStartStop:
-        return SendMessage(m_general->hwnd(), message, wParam, lParam);
+        // Before the general page exists (its creation is under way) there is nothing to
+        // start or stop from.
+        return m_general != nullptr ? SendMessage(m_general->hwnd(), message, wParam, lParam) : 0;
     default:
         if (handleHostMessage(message, wParam, lParam)) {
             return 0;
@@ -394,8 +397,12 @@ bool MainWindow::handleHostMessage(UINT message, WPARAM wParam, LPARAM)
         restartProxy();
         return true;
     case msg::SettingsModified:
+        // A page may report a change while the window is still being built; Apply picks
+        // it up when it is created.
         m_settingsModified = 1;
-        m_apply->setEnabled(true);
+        if (m_apply != nullptr) {
+            m_apply->setEnabled(true);
+        }
         return true;
     case msg::NewRequest:
         newRequest(wParam);
@@ -446,21 +453,16 @@ bool MainWindow::handleCommand(UINT id)
     case cmd::AboutFromTray:
         restore();
         return handleNavigation(cmd::ShowAbout);
-    case cmd::ChainPageAction:
-        sendToPage(ModulePage::Chain, msg::PageAction, 0);
-        return true;
-    case cmd::RequestPageAction:
-        sendToPage(ModulePage::Request, msg::PageAction, 0);
-        return true;
-    case cmd::ResponsePageAction:
-        sendToPage(ModulePage::Response, msg::PageAction, 0);
-        return true;
-    case cmd::LocalPageAction:
-        sendToPage(ModulePage::Local, msg::PageAction, 0);
-        return true;
     default:
-        return handleNavigation(id);
+        break;
     }
+    for (const catalogue::HostPage& entry : catalogue::HostPages) {
+        if (entry.actionCommand != 0 && entry.actionCommand == id) {
+            sendToPage(entry.page, msg::PageAction, 0);
+            return true;
+        }
+    }
+    return handleNavigation(id);
 }
 
 bool MainWindow::handleNavigation(UINT id)
@@ -477,21 +479,9 @@ bool MainWindow::handleNavigation(UINT id)
         showModulePage(ModulePage::Chain, cmd::ShowChainPage);
         m_lastNavigation = 1;
         return true;
-    case cmd::ShowChainPage:
-        showModulePage(ModulePage::Chain, id);
-        return true;
     case cmd::ShowRequestPage:
         showModulePage(ModulePage::Request, id);
         m_lastNavigation = 2;
-        return true;
-    case cmd::ShowResponsePage:
-        showModulePage(ModulePage::Response, id);
-        return true;
-    case cmd::ShowLocalPage:
-        showModulePage(ModulePage::Local, id);
-        return true;
-    case cmd::ShowIEExtPage:
-        showModulePage(ModulePage::IEExt, id);
         return true;
     case cmd::ShowActivity:
         showPage(m_activity);
@@ -507,8 +497,15 @@ bool MainWindow::handleNavigation(UINT id)
         m_lastNavigation = 7;
         return true;
     default:
-        return false;
+        break;
     }
+    for (const catalogue::HostPage& entry : catalogue::HostPages) {
+        if (entry.showCommand == id) {
+            showModulePage(entry.page, id);
+            return true;
+        }
+    }
+    return false;
 }
 
 void MainWindow::showModulePage(ModulePage page, UINT entry)
@@ -583,16 +580,9 @@ void MainWindow::stopProxy()
 
 void MainWindow::restartProxy()
 {
-    using namespace std::chrono_literals;
     RestartWindow window(this);
     window.showNow();
-    host::stopProxy(m_server);
-    while (m_server.IsRunning()) {
-        std::this_thread::sleep_for(100ms);
-    }
-    // The old listener's port must be free again before the new one binds.
-    std::this_thread::sleep_for(1000ms);
-    if (host::startProxy(m_server) != 1) {
+    if (ProxyControl(m_server).restart() != 1) {
         MessageBox(hwnd(), RestartFailed, Caption, MB_OK | MB_ICONERROR);
         endProcessNow(0);
     }
@@ -614,6 +604,9 @@ void MainWindow::setAnonymityLevel(int level)
 
 void MainWindow::newRequest(WPARAM origin)
 {
+    if (m_activity == nullptr) {
+        return; // still being built: the counted requests wait for the next notification
+    }
     // The engine's notifications stand for every request it counted since the last one
     // was handled; a notification from anywhere else is one request.
     const bool counted = origin == ProxyState::NewRequestCounted;
@@ -629,9 +622,11 @@ void MainWindow::newRequest(WPARAM origin)
 
 void MainWindow::apply()
 {
-    for (ModulePage page : {ModulePage::Chain, ModulePage::Request, ModulePage::Response,
-                            ModulePage::Local, ModulePage::IEExt}) {
-        sendToPage(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
+    if (m_apply == nullptr) {
+        return;
+    }
+    for (const catalogue::HostPage& entry : catalogue::HostPages) {
+        sendToPage(entry.page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
     }
     m_settingsModified = 0;
     m_apply->setEnabled(false);
@@ -723,7 +718,11 @@ void MainWindow::minimiseToTray()
 {
     setWindowState(windowState() | Qt::WindowMinimized);
     update();
-    hide();
+    // Hidden, the window is reached again through the tray icon; without a notification
+    // area it stays minimised on the task bar.
+    if (TrayIcon::available()) {
+        hide();
+    }
 }
 
 void MainWindow::paintEvent(QPaintEvent*)

@@ -4,6 +4,7 @@
 // and minimise, the tray icon, and the receiver of every message the modules and
 // outside windows send to the host.
 
+#include <common/ModuleCatalogue.h>
 #include <platform/Window.h>
 
 #include <QDialog>
@@ -18,6 +19,7 @@
 
 namespace host {
 class ProxyServer;
+class ProxyListRefresh;
 struct ProxyState;
 } // namespace host
 
@@ -29,7 +31,6 @@ class AboutPage;
 class TrayIcon;
 class BitmapButton;
 class Navigation;
-class ProxyListRefresh;
 
 class MainWindow : public QDialog, public platform::Window {
     Q_OBJECT
@@ -42,7 +43,7 @@ public:
     static constexpr UINT_PTR RefreshTimer = 2;
 
     // The module pages, in the order Apply visits them.
-    enum class ModulePage { Chain, Request, Response, Local, IEExt };
+    using ModulePage = catalogue::Page;
 
     // startHidden: the "+Tray" start, the window is built but only the tray icon shows.
     MainWindow(ProxyServer& server, ProxyState& state, bool startHidden, QWidget* parent = nullptr);

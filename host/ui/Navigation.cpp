@@ -4,6 +4,7 @@
 #include "Skin.h"
 
 #include <common/HostMessages.h>
+#include <common/ModuleCatalogue.h>
 #include <platform/Window.h>
 
 #include <algorithm>
@@ -15,9 +16,14 @@ namespace {
 
 constexpr std::array<UINT, 4> MainEntries{cmd::ShowGeneral, cmd::ToggleProxyGroup,
                                           cmd::ShowActivity, cmd::ToggleAboutGroup};
-constexpr std::array<UINT, 5> ProxyEntries{cmd::ShowChainPage, cmd::ShowResponsePage,
-                                           cmd::ShowRequestPage, cmd::ShowLocalPage,
-                                           cmd::ShowIEExtPage};
+// The module pages' entries, in the catalogue's navigation order.
+constexpr std::array<UINT, catalogue::NavigationOrder.size()> ProxyEntries = [] {
+    std::array<UINT, catalogue::NavigationOrder.size()> ids{};
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        ids[i] = catalogue::hostPage(catalogue::NavigationOrder[i]).showCommand;
+    }
+    return ids;
+}();
 constexpr std::array<UINT, 3> AboutEntries{cmd::OpenHelp, cmd::ShowAbout, cmd::OpenWebSite};
 
 // Gaps under an entry of the column and under a sub-entry (the sub-entries' pictures

@@ -1,6 +1,7 @@
 #include "SettingsDialog.h"
 
 #include "DialogCommands.h"
+#include "ModulePages.h"
 
 #include <common/PluginContract.h>
 #include <platform/MessageBox.h>
@@ -80,32 +81,12 @@ void SettingsDialog::buildControls()
 
 void SettingsDialog::createPages(const ModuleTable& modules)
 {
-    struct Offer {
-        CreateTabDlgFn create;
-        int count;
-    };
-    // First pass: how many pages each loaded module offers.
-    std::vector<Offer> offers;
-    std::size_t total = 0;
-    for (Slot slot : SlotOrder) {
-        const auto create = modules.lookup<CreateTabDlgFn>(slot, contract::CreateTabDlg);
-        const int count = create != nullptr ? create(m_tabControl, nullptr) : 0;
-        if (count > 0) {
-            offers.push_back({create, count});
-            total += static_cast<std::size_t>(count);
-        }
-    }
-    // Second pass: each module fills its part of the array. A module answering more
-    // than it offered is held to its offer, so no page lands in another module's part.
-    std::vector<PageWindow*> array(total, nullptr);
-    std::size_t offset = 0;
-    for (const Offer& offer : offers) {
-        const int created = offer.create(m_tabControl, array.data() + offset);
-        offset += static_cast<std::size_t>(std::clamp(created, 0, offer.count));
-    }
-    for (std::size_t i = 0; i < offset; ++i) {
-        if (array[i] != nullptr) {
-            m_pages.emplace_back(array[i]);
+    // Every module is counted first, then each creates its pages in slot order.
+    for (const PageOffer& offer : offerPages(modules, m_tabControl)) {
+        for (PageWindow* page : ui::createPages(offer, m_tabControl)) {
+            if (page != nullptr) {
+                m_pages.emplace_back(page);
+            }
         }
     }
 }

@@ -46,6 +46,11 @@ TrayIcon::~TrayIcon()
     }
 }
 
+bool TrayIcon::available()
+{
+    return trayAvailable();
+}
+
 void TrayIcon::setTrayAvailableForTests(std::optional<bool> available)
 {
     g_trayForTests = available ? (*available ? 1 : 0) : -1;

@@ -50,6 +50,8 @@ public:
     // The system's tray entry (null until the icon was first shown).
     QSystemTrayIcon* systemTrayIcon() const { return m_tray.get(); }
 
+    // Whether the desktop has a notification area to show the icon in.
+    static bool available();
     // Tests: pretend a notification area exists (or not); nothing asks the desktop.
     static void setTrayAvailableForTests(std::optional<bool> available);
 

@@ -37,7 +37,7 @@ UMBRAVIA_EXPORT int RegisterDLL(const char* modulePath) noexcept
         return 0;
     }
     settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::IEExtKey);
-    if (!key || key.writeString("PathName", modulePath) != ERROR_SUCCESS) {
+    if (!key || key.writeString(settings::PathNameValue, modulePath) != ERROR_SUCCESS) {
         return 0;
     }
     for (const char* name : Switches) {

@@ -5,6 +5,7 @@
 #include "PathResolver.h"
 
 #include <platform/Environment.h>
+#include <platform/Text.h>
 
 #include <unistd.h>
 
@@ -101,7 +102,7 @@ bool win9x()
         return true;
     }
     const char* env = std::getenv("UMBRAVIA_WINVER");
-    return env != nullptr && detail::equalsNoCase(env, "9x");
+    return env != nullptr && text::equalsNoCase(env, "9x");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "PathResolver.h"
 
 #include <platform/Files.h>
+#include <platform/Text.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,8 +78,7 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
             starP = p++;
             starN = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || std::tolower(static_cast<unsigned char>(pattern[p])) ==
-                                             std::tolower(static_cast<unsigned char>(name[n])))) {
+                   (pattern[p] == '?' || text::lowerChar(pattern[p]) == text::lowerChar(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {
@@ -135,7 +135,7 @@ Result<std::vector<WIN32_FIND_DATA>> listFolder(const HostPath& folder, const st
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         if (patternMatches(pattern, name)) {
-            names.emplace_back(detail::lowerAscii(name), name);
+            names.emplace_back(text::lower(name), name);
         }
     }
     if (ec) {

@@ -27,10 +27,6 @@ Result<HostPath> resolveDosPath(std::string_view dosPath, LastLink last);
 HostPath canonicalDriveC();
 bool isInside(const HostPath& path, const HostPath& folder);
 
-// Lower-case ASCII, and an ASCII comparison without regard to case.
-std::string lowerAscii(std::string_view text);
-bool equalsNoCase(std::string_view a, std::string_view b);
-
 // The Win32 code for an errno value; ENOENT becomes ERROR_PATH_NOT_FOUND when the
 // folder of hostPath is missing as well, else ERROR_FILE_NOT_FOUND.
 DWORD win32Error(int err, const HostPath& hostPath = {});

@@ -5,6 +5,7 @@
 #include "PathResolver.h"
 
 #include <platform/Environment.h>
+#include <platform/Text.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,7 +157,7 @@ std::optional<std::string> findNoCase(const HostPath& folder, const std::string&
     std::optional<std::string> found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
-        if (detail::equalsNoCase(entry, name) && (!found || entry < *found)) {
+        if (text::equalsNoCase(entry, name) && (!found || entry < *found)) {
             found = entry;
         }
     }
@@ -193,23 +194,6 @@ Result<HostPath> followLink(const HostPath& linkPath, const HostPath& canonicalF
 } // namespace
 
 namespace detail {
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 bool isInside(const HostPath& path, const HostPath& folder)
 {

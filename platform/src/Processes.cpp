@@ -6,6 +6,7 @@
 
 #include <platform/KernelObjects.h>
 #include <platform/Processes.h>
+#include <platform/Text.h>
 #include <platform/Windows.h>
 
 #include <signal.h>
@@ -69,19 +70,6 @@ struct Started {
     std::shared_ptr<ProcessState> state;
 };
 
-bool iequals(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool endsWithNoCase(std::string_view text, std::string_view tail)
-{
-    return text.size() >= tail.size() && iequals(text.substr(text.size() - tail.size()), tail);
-}
-
 // A file of that name in the folder: the exact name first, then without regard to case.
 std::optional<HostPath> findInFolder(const HostPath& folder, const std::string& name)
 {
@@ -91,7 +79,8 @@ std::optional<HostPath> findInFolder(const HostPath& folder, const std::string& 
         return exact;
     }
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (iequals(entry.path().filename().string(), name) && entry.is_regular_file(ec)) {
+        if (text::equalsNoCase(entry.path().filename().string(), name) &&
+            entry.is_regular_file(ec)) {
             return entry.path();
         }
     }
@@ -315,7 +304,7 @@ bool isWebAddress(std::string_view target)
             return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
         });
     }
-    return target.size() > 4 && iequals(target.substr(0, 4), "www.");
+    return target.size() > 4 && text::equalsNoCase(target.substr(0, 4), "www.");
 }
 
 // The desktop's opener for documents, folders and web addresses.
@@ -378,7 +367,8 @@ HINSTANCE openWithDesktop(const std::string& target, int showCommand)
 HINSTANCE shellExecute(std::string_view verb, std::string_view file, std::string_view parameters,
                        std::string_view directory, int showCommand)
 {
-    if (!verb.empty() && !iequals(verb, "open") && !iequals(verb, "explore")) {
+    if (!verb.empty() && !text::equalsNoCase(verb, "open") &&
+        !text::equalsNoCase(verb, "explore")) {
         return shellResult(SE_ERR_NOASSOC);
     }
     if (file.empty()) {
@@ -387,7 +377,7 @@ HINSTANCE shellExecute(std::string_view verb, std::string_view file, std::string
     }
     if (isWebAddress(file)) {
         std::string address(file);
-        if (iequals(file.substr(0, 4), "www.")) {
+        if (text::equalsNoCase(file.substr(0, 4), "www.")) {
             address = "http://" + address;
         }
         return openWithDesktop(address, showCommand);
@@ -406,7 +396,7 @@ HINSTANCE shellExecute(std::string_view verb, std::string_view file, std::string
     std::error_code ec;
     Result<HostPath> target = hasFolderPart(file) ? toHostPath(file) : HostPath(folder / file);
     if (target && (fs::is_directory(*target, ec) ||
-                   (fs::is_regular_file(*target, ec) && !endsWithNoCase(file, ".exe")))) {
+                   (fs::is_regular_file(*target, ec) && !text::endsWithNoCase(file, ".exe")))) {
         return openWithDesktop(target->string(), showCommand);
     }
     // A bare name is looked for in the folder given first, as ShellExecute does.

@@ -4,6 +4,7 @@
 
 #include <platform/RegFile.h>
 #include <platform/Registry.h>
+#include <platform/Text.h>
 
 #include <unistd.h>
 
@@ -55,11 +56,6 @@ struct Op {
     std::string data;
 };
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
 // parent + "\\" + child, built by appending (GCC 12 warns falsely on a literal + string).
 std::string joinKey(std::string_view parent, std::string_view child)
 {
@@ -69,15 +65,6 @@ std::string joinKey(std::string_view parent, std::string_view child)
         out += child;
     }
     return out;
-}
-
-std::string_view trim(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 const char* rootFullName(HKEY root)
@@ -192,10 +179,10 @@ bool parseHexNumber(std::string_view text, std::size_t maxDigits, DWORD& value)
 bool parseHexList(std::string_view list, std::string& out)
 {
     out.clear();
-    list = trim(list);
+    list = text::trim(list);
     while (!list.empty()) {
         const std::size_t comma = list.find(',');
-        const std::string_view item = trim(list.substr(0, comma));
+        const std::string_view item = text::trim(list.substr(0, comma));
         DWORD byte = 0;
         if (!parseHexNumber(item, 2, byte)) {
             return false;
@@ -204,7 +191,7 @@ bool parseHexList(std::string_view list, std::string& out)
         if (comma == std::string_view::npos) {
             break;
         }
-        list = trim(list.substr(comma + 1));
+        list = text::trim(list.substr(comma + 1));
     }
     return true;
 }
@@ -212,7 +199,7 @@ bool parseHexList(std::string_view list, std::string& out)
 // The data after '=': "text", dword:, hex:, hex(N): or - (delete).
 bool parseData(std::string_view text, Op& op)
 {
-    text = trim(text);
+    text = text::trim(text);
     if (text == "-") {
         op.kind = OpKind::DeleteValue;
         return true;
@@ -220,7 +207,7 @@ bool parseData(std::string_view text, Op& op)
     op.kind = OpKind::SetValue;
     if (!text.empty() && text.front() == '"') {
         op.type = REG_SZ;
-        if (!parseQuoted(text, op.data) || !trim(text).empty()) {
+        if (!parseQuoted(text, op.data) || !text::trim(text).empty()) {
             return false;
         }
         op.data += '\0';
@@ -230,23 +217,23 @@ bool parseData(std::string_view text, Op& op)
     if (colon == std::string_view::npos) {
         return false;
     }
-    const std::string_view kind = trim(text.substr(0, colon));
+    const std::string_view kind = text::trim(text.substr(0, colon));
     const std::string_view rest = text.substr(colon + 1);
-    if (equalsNoCase(kind, "dword")) {
+    if (text::equalsNoCase(kind, "dword")) {
         DWORD value = 0;
         op.type = REG_DWORD;
         op.data.assign(reinterpret_cast<const char*>(&value), 4);
-        if (!parseHexNumber(trim(rest), 8, value)) {
+        if (!parseHexNumber(text::trim(rest), 8, value)) {
             return false;
         }
         std::memcpy(op.data.data(), &value, 4);
         return true;
     }
-    if (equalsNoCase(kind, "hex")) {
+    if (text::equalsNoCase(kind, "hex")) {
         op.type = REG_BINARY;
         return parseHexList(rest, op.data);
     }
-    if (kind.size() > 5 && equalsNoCase(kind.substr(0, 4), "hex(") && kind.back() == ')') {
+    if (kind.size() > 5 && text::equalsNoCase(kind.substr(0, 4), "hex(") && kind.back() == ')') {
         return parseHexNumber(kind.substr(4, kind.size() - 5), 8, op.type) &&
                parseHexList(rest, op.data);
     }
@@ -288,7 +275,7 @@ Result<Op> parseValueLine(std::string_view line, int number)
     } else if (!parseQuoted(line, op.name)) {
         return lineError(number, kBadValueName);
     }
-    line = trim(line);
+    line = text::trim(line);
     if (line.empty() || line.front() != '=') {
         return lineError(number, kBadValueName);
     }
@@ -308,7 +295,7 @@ Result<std::vector<Op>> parse(std::string_view text)
     Op keyLine;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i + 1);
-        std::string line(trim(lines[i]));
+        std::string line(text::trim(lines[i]));
         if (line.empty() || (header && line.front() == ';')) {
             continue;
         }
@@ -336,7 +323,7 @@ Result<std::vector<Op>> parse(std::string_view text)
         // ends with one.
         while (line.back() == '\\' && i + 1 < lines.size()) {
             line.pop_back();
-            line += trim(lines[++i]);
+            line += text::trim(lines[++i]);
         }
         if (currentKey == nullptr) {
             return lineError(number, kValueOutsideKey);
@@ -569,7 +556,7 @@ std::string storedName(HKEY root, const std::string& path)
         std::string spelled(part);
         if (subkeyNames(current, names) == ERROR_SUCCESS) {
             for (const std::string& name : names) {
-                if (equalsNoCase(name, part)) {
+                if (text::equalsNoCase(name, part)) {
                     spelled = name;
                 }
             }
@@ -598,11 +585,11 @@ std::string storedName(HKEY root, const std::string& path)
 
 bool splitKeyName(std::string_view fullName, HKEY& root, std::string& subKey)
 {
-    fullName = trim(fullName);
+    fullName = text::trim(fullName);
     const std::size_t slash = fullName.find('\\');
     const std::string_view first = fullName.substr(0, slash);
     for (const RootName& name : kRoots) {
-        if (equalsNoCase(first, name.full) || equalsNoCase(first, name.abbreviation)) {
+        if (text::equalsNoCase(first, name.full) || text::equalsNoCase(first, name.abbreviation)) {
             root = name.key;
             subKey = slash == std::string_view::npos ? std::string()
                                                      : std::string(fullName.substr(slash + 1));

@@ -4,6 +4,7 @@
 
 #include <platform/Registrar.h>
 #include <platform/Registry.h>
+#include <platform/Text.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -68,7 +69,7 @@ std::string substitute(std::string_view script, const RegistrarReplacements& rep
         } else {
             bool found = false;
             for (const auto& [key, value] : replacements) {
-                if (detail::equalsNoCase(key, name)) {
+                if (text::equalsNoCase(key, name)) {
                     out += value;
                     found = true;
                     break;
@@ -133,7 +134,7 @@ HKEY rootKey(const std::string& name)
                           {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
                           {"HKU", "HKEY_USERS", HKEY_USERS}};
     for (const Root& r : roots) {
-        if (detail::equalsNoCase(name, r.shortName) || detail::equalsNoCase(name, r.longName)) {
+        if (text::equalsNoCase(name, r.shortName) || text::equalsNoCase(name, r.longName)) {
             return r.key;
         }
     }
@@ -182,7 +183,7 @@ private:
     bool isWord(const char* word) const
     {
         const Token& t = peek();
-        return !t.quoted && detail::equalsNoCase(t.text, word);
+        return !t.quoted && text::equalsNoCase(t.text, word);
     }
     void expect(const char* symbol)
     {
@@ -203,7 +204,7 @@ private:
         if (type.quoted || type.text.size() != 1) {
             throw ScriptError("unknown value type \"" + type.text + "\"");
         }
-        switch (std::tolower(static_cast<unsigned char>(type.text[0]))) {
+        switch (text::lowerChar(type.text[0])) {
         case 's':
         case 'e':
             v.type = type.text[0] == 's' || type.text[0] == 'S' ? REG_SZ : REG_EXPAND_SZ;

@@ -374,6 +374,17 @@ std::uint64_t changeCounter()
     return RegistryStore::instance().changeCounter();
 }
 
+std::optional<ChangeStamp> changeStamp()
+{
+    RegistryStore& store = RegistryStore::instance();
+    const std::uint64_t generation = store.generation();
+    std::uint64_t counter = 0;
+    if (!store.openCounter(counter)) {
+        return std::nullopt;
+    }
+    return ChangeStamp{generation, counter};
+}
+
 } // namespace platform::registry
 
 namespace platform::detail {

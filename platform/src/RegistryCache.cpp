@@ -5,6 +5,10 @@
 #include "RegistrySecurity.h"
 #include "RegistryStatement.h"
 
+#include <platform/Text.h>
+
+#include <algorithm>
+
 namespace platform::detail {
 
 namespace {
@@ -22,12 +26,9 @@ std::string foldName(std::string_view name)
 
 void foldInto(std::string& out, std::string_view name)
 {
+    // Reuses out's storage: this runs on every registry read.
     out.assign(name);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    std::transform(out.begin(), out.end(), out.begin(), text::lowerChar);
 }
 
 CachedKey* RegistryCache::key(std::int64_t id)

@@ -197,6 +197,7 @@ void RegistryStore::reset()
     m_cache.clear();
     m_cacheAt = ~std::uint64_t{0};
     m_ready = false;
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
     std::lock_guard errorLock(m_errorMutex);
     m_error.clear();
 }
@@ -210,6 +211,15 @@ std::string RegistryStore::storeError()
 std::uint64_t RegistryStore::changeCounter()
 {
     return ensureOpen() == ERROR_SUCCESS ? m_counter.value() : 0;
+}
+
+bool RegistryStore::openCounter(std::uint64_t& counter)
+{
+    if (ensureOpen() != ERROR_SUCCESS) {
+        return false;
+    }
+    counter = m_counter.value();
+    return true;
 }
 
 LONG RegistryStore::ensureOpen()

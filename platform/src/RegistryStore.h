@@ -52,6 +52,10 @@ public:
     void reset();
     std::string storeError();
     std::uint64_t changeCounter();
+    // The counter, when the store is open.
+    bool openCounter(std::uint64_t& counter);
+    // Raised by every reset, so values derived from one prefix never pass for another's.
+    std::uint64_t generation() const { return m_generation.load(std::memory_order_acquire); }
 
     LONG openKey(const KeyRef& base, std::string_view path, REGSAM access, KeyRef& out);
     LONG queryValue(const KeyRef& key, std::string_view name, LPDWORD type, LPBYTE data,
@@ -113,6 +117,7 @@ private:
 
     std::mutex m_openMutex; // guards opening and closing the connections and the counter
     std::atomic<bool> m_ready{false};
+    std::atomic<std::uint64_t> m_generation{0};
     RegistryCounter m_counter;
 
     std::mutex m_errorMutex; // guards m_error

@@ -4,6 +4,7 @@
 #include "Handles.h"
 #include "PathResolver.h"
 
+#include <platform/Text.h>
 #include <platform/WinInet.h>
 
 #include <sqlite3.h>
@@ -148,7 +149,7 @@ std::vector<Record> cookieFileRecords()
         const HostPath& file = entry.path();
         struct stat st {};
         if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            detail::lowerAscii(file.extension().string()) != ".txt" ||
+            text::lower(file.extension().string()) != ".txt" ||
             file.stem().string().find('@') == std::string::npos) {
             continue;
         }
@@ -168,7 +169,7 @@ std::vector<Record> cookieFileRecords()
 
 bool startsWithNoCase(std::string_view text, std::string_view start)
 {
-    return text.size() >= start.size() && detail::equalsNoCase(text.substr(0, start.size()), start);
+    return text.size() >= start.size() && text::equalsNoCase(text.substr(0, start.size()), start);
 }
 
 bool matches(const Record& r, std::string_view pattern)
@@ -176,10 +177,10 @@ bool matches(const Record& r, std::string_view pattern)
     if (pattern.empty() || pattern == "*.*" || pattern == "*") {
         return true;
     }
-    if (detail::equalsNoCase(pattern, "cookie:")) {
+    if (text::equalsNoCase(pattern, "cookie:")) {
         return (r.type & COOKIE_CACHE_ENTRY) != 0;
     }
-    if (detail::equalsNoCase(pattern, "visited:")) {
+    if (text::equalsNoCase(pattern, "visited:")) {
         return (r.type & URLHISTORY_CACHE_ENTRY) != 0;
     }
     return startsWithNoCase(r.url, pattern);
@@ -190,8 +191,8 @@ std::vector<Record> snapshot(std::string_view pattern)
     std::vector<Record> all = indexRecords();
     for (Record& cookie : cookieFileRecords()) {
         const bool indexed = std::any_of(all.begin(), all.end(), [&](const Record& r) {
-            return detail::equalsNoCase(r.url, cookie.url) ||
-                   detail::equalsNoCase(r.localFile, cookie.localFile);
+            return text::equalsNoCase(r.url, cookie.url) ||
+                   text::equalsNoCase(r.localFile, cookie.localFile);
         });
         if (!indexed) {
             all.push_back(std::move(cookie));
@@ -315,7 +316,7 @@ HostPath newLocalFile(const UrlCacheEntry& entry, std::string& extension)
     } else {
         static const char* const buckets[] = {"UMB0A1X2", "UMB3B4Y5", "UMB6C7Z8", "UMB9D0W1"};
         folder = profileFolder() / "Local Settings" / "Temporary Internet Files" / "Content.IE5" /
-                 buckets[std::hash<std::string>{}(detail::lowerAscii(entry.url)) % 4];
+                 buckets[std::hash<std::string>{}(text::lower(entry.url)) % 4];
     }
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -367,7 +368,7 @@ bool deleteCookieFile(std::string_view url)
         return false;
     }
     for (const Record& r : cookieFileRecords()) {
-        if (detail::equalsNoCase(r.url, std::string(kCookiePrefix) + stem + "/")) {
+        if (text::equalsNoCase(r.url, std::string(kCookiePrefix) + stem + "/")) {
             removeLocalFile(r.localFile);
             return true;
         }

@@ -2,6 +2,7 @@
 // (layout in platform/WinInet.h).
 
 #include <platform/Environment.h>
+#include <platform/Text.h>
 #include <platform/WinInet.h>
 
 #include <fcntl.h>
@@ -39,26 +40,6 @@ struct Cookie {
 // Serialises this process's writers; the lock on the folder serialises the processes.
 std::mutex g_writeMutex;
 
-std::string lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool validHost(std::string_view host)
 {
     if (host.empty() || host.size() > 255) {
@@ -72,7 +53,7 @@ bool validHost(std::string_view host)
 // "scheme://[user@]host[:port][/path][?query][#fragment]".
 std::optional<Url> parseUrl(std::string_view url)
 {
-    url = trim(url);
+    url = text::trim(url);
     std::size_t scheme = url.find("://");
     if (scheme == std::string_view::npos || scheme == 0) {
         return std::nullopt;
@@ -87,7 +68,7 @@ std::optional<Url> parseUrl(std::string_view url)
     if (!validHost(authority)) {
         return std::nullopt;
     }
-    Url out{lower(authority), "/"};
+    Url out{text::lower(authority), "/"};
     if (authorityEnd != std::string_view::npos && rest[authorityEnd] == '/') {
         std::string_view path = rest.substr(authorityEnd);
         out.path = std::string(path.substr(0, path.find_first_of("?#")));
@@ -148,7 +129,7 @@ std::optional<std::int64_t> parseHttpDate(std::string_view text)
                 found |= 4;
             }
         } else {
-            std::string t = lower(token).substr(0, 3);
+            std::string t = text::lower(token).substr(0, 3);
             for (int k = 0; k < 12; ++k) {
                 if (t == months[k]) {
                     tm.tm_mon = k, found |= 2;
@@ -307,11 +288,12 @@ std::optional<ParsedCookie> parseSetCookie(const Url& url, std::string_view text
     if (!cleanText(text)) {
         return std::nullopt;
     }
-    std::string_view pair = trim(text.substr(0, text.find(';')));
+    std::string_view pair = text::trim(text.substr(0, text.find(';')));
     ParsedCookie out;
     std::size_t eq = pair.find('=');
-    out.cookie.name = std::string(trim(pair.substr(0, eq)));
-    out.cookie.value = eq == std::string_view::npos ? "" : std::string(trim(pair.substr(eq + 1)));
+    out.cookie.name = std::string(text::trim(pair.substr(0, eq)));
+    out.cookie.value =
+        eq == std::string_view::npos ? "" : std::string(text::trim(pair.substr(eq + 1)));
     if (out.cookie.name.empty()) {
         return std::nullopt;
     }
@@ -319,17 +301,17 @@ std::optional<ParsedCookie> parseSetCookie(const Url& url, std::string_view text
     out.domain = url.host;
     for (std::size_t pos = text.find(';'); pos != std::string_view::npos;) {
         std::size_t next = text.find(';', pos + 1);
-        std::string_view attr =
-            trim(text.substr(pos + 1, next == std::string_view::npos ? next : next - pos - 1));
+        std::string_view attr = text::trim(
+            text.substr(pos + 1, next == std::string_view::npos ? next : next - pos - 1));
         pos = next;
         std::size_t attrEq = attr.find('=');
-        std::string key = lower(trim(attr.substr(0, attrEq)));
+        std::string key = text::lower(text::trim(attr.substr(0, attrEq)));
         std::string_view value =
-            attrEq == std::string_view::npos ? "" : trim(attr.substr(attrEq + 1));
+            attrEq == std::string_view::npos ? "" : text::trim(attr.substr(attrEq + 1));
         if (key == "path" && !value.empty() && value[0] == '/') {
             out.cookie.path = std::string(value);
         } else if (key == "domain" && !value.empty()) {
-            std::string domain = lower(value[0] == '.' ? value.substr(1) : value);
+            std::string domain = text::lower(value[0] == '.' ? value.substr(1) : value);
             bool covers = domainMatches(url.host, domain);
             if (!validHost(domain) || !covers ||
                 (domain != url.host && domain.find('.') == std::string::npos)) {

@@ -146,6 +146,34 @@ TEST_F(RegistryStoreTest, AnotherProcessesCommitIsSeenAtTheNextRead)
     RegCloseKey(held);
 }
 
+// What callers keep values derived from the registry by: it stands still while only
+// reads happen and moves with every commit, here or in another process, and with every
+// opening of the store.
+TEST_F(RegistryStoreTest, ChangeStampMovesWithEveryCommitAndEveryPrefix)
+{
+    ASSERT_EQ(writeDword(kSharedKey, "ACTIVE", 1), ERROR_SUCCESS);
+    const auto first = platform::registry::changeStamp();
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, "ACTIVE"), 1u);
+    EXPECT_EQ(platform::registry::changeStamp(), first);
+
+    ASSERT_EQ(writeDword(kSharedKey, "ACTIVE", 2), ERROR_SUCCESS);
+    const auto written = platform::registry::changeStamp();
+    EXPECT_NE(written, first);
+    auto set = runChild({"set", "ACTIVE", "0"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const auto childWrote = platform::registry::changeStamp();
+    EXPECT_NE(childWrote, written);
+
+    testsupport::TempDir other;
+    platform::setPrefix(other.path());
+    const auto elsewhere = platform::registry::changeStamp();
+    ASSERT_TRUE(elsewhere.has_value());
+    EXPECT_NE(elsewhere->store, childWrote->store);
+    platform::setPrefix(m_prefix.path());
+    EXPECT_NE(platform::registry::changeStamp(), childWrote); // the same prefix, reopened
+}
+
 TEST_F(RegistryStoreTest, DatabaseThatIsNotOneIsReportedAndLeftAlone)
 {
     const auto db = m_prefix.path() / "registry.db";

@@ -6,6 +6,7 @@
 #include "MessageDispatcher.h"
 #include "WindowTable.h"
 
+#include <platform/Text.h>
 #include <platform/Window.h>
 
 #include <QWidget>
@@ -18,13 +19,6 @@
 namespace platform::detail {
 
 namespace {
-
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool visibleAfter(int command, bool before)
 {
@@ -580,7 +574,7 @@ ATOM WindowManager::registerClass(const WNDCLASS& windowClass)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::string key = lower(windowClass.lpszClassName);
+    std::string key = text::lower(windowClass.lpszClassName);
     std::unique_lock lock(m_mutex);
     if (m_classes.count(key) != 0 || key == DIALOG_CLASS) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
@@ -597,7 +591,7 @@ bool WindowManager::unregisterClass(const char* name)
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return false;
     }
-    std::string key = lower(name);
+    std::string key = text::lower(name);
     std::unique_lock lock(m_mutex);
     auto it = m_classes.find(key);
     if (it == m_classes.end()) {
@@ -605,7 +599,7 @@ bool WindowManager::unregisterClass(const char* name)
         return false;
     }
     for (const auto& [hwnd, window] : m_windows) {
-        if (window->object == nullptr && lower(window->className) == key) {
+        if (window->object == nullptr && text::lower(window->className) == key) {
             SetLastError(ERROR_CLASS_HAS_WINDOWS);
             return false;
         }
@@ -616,7 +610,7 @@ bool WindowManager::unregisterClass(const char* name)
 
 std::optional<WNDPROC> WindowManager::classProcedure(const char* name)
 {
-    std::string key = lower(name != nullptr ? name : "");
+    std::string key = text::lower(name != nullptr ? name : "");
     if (key == DIALOG_CLASS) {
         return static_cast<WNDPROC>(nullptr); // the default handling
     }

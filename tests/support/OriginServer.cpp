@@ -2,6 +2,8 @@
 
 #include "TestSupport.h"
 
+#include <platform/Text.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -33,10 +35,7 @@ bool sendAll(int socket, const std::string& bytes)
 // Content-Length of a request head (0 when absent).
 std::size_t contentLength(const std::string& head)
 {
-    std::string lower = head;
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string lower = text::lower(head);
     std::size_t at = lower.find("\ncontent-length:");
     if (at == std::string::npos) {
         return 0;

@@ -257,21 +257,6 @@ fs::path selfPath()
     return fs::read_symlink("/proc/self/exe");
 }
 
-int freePort(const char* address)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    inet_pton(AF_INET, address, &addr.sin_addr);
-    addr.sin_port = 0;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    int port = ntohs(addr.sin_port);
-    close(fd);
-    return port;
-}
-
 std::string uniqueLoopbackAddress()
 {
     static std::atomic<unsigned> counter{0};

@@ -2,6 +2,8 @@
 // Test support shared by every suite: a temporary prefix per test, child processes with
 // captured output, and free loopback ports.
 
+#include "LoopbackServer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -109,8 +111,6 @@ std::filesystem::path testModulesDir();
 // This test executable's own path (for tests that re-run themselves as a child process).
 std::filesystem::path selfPath();
 
-// A TCP port that was free on 127.0.0.1 a moment ago.
-int freePort(const char* address = "127.0.0.1");
 // A loopback address of its own for a test that must listen on a fixed port such as 80:
 // 127.x.y.z chosen from the process id and a counter.
 std::string uniqueLoopbackAddress();

@@ -1,7 +1,8 @@
 #pragma once
 // The plug-in module contract: every export the host and the other deliverables look up
 // by name, with its exact signature. Modules define these with UMBRAVIA_EXPORT (C
-// linkage, visible, never throwing); callers bind them through the *Fn types.
+// linkage, visible, never throwing); callers bind them through contract::bind, which
+// pairs each export name with its function type.
 
 #include <platform/Modules.h>
 #include <platform/Sockets.h>
@@ -17,12 +18,17 @@ using PageWindow = QWidget;
 using RegisterDLLFn = int (*)(const char* modulePath);
 using UnRegisterDLLFn = int (*)();
 using SetMainWindowFn = void (*)(HWND mainWindow);
+// With a null pages array: only return how many pages the module has, creating none.
+// Otherwise create that many pages as modeless children of parent and store them in
+// pages[0 .. count-1]; the caller's array holds exactly the count the module gave for a
+// null array, so a module never stores more pages than it counted. Returns the count.
 using CreateTabDlgFn = int (*)(PageWindow* parent, PageWindow** pages);
 using OnProgramExitFn = void (*)();
 
 // --- Chain ---
 using CreateChainFn = SOCKET (*)();
-using SetVendorFn = void (*)(int mode);
+// Returns mode; callers ignore it.
+using SetVendorFn = int (*)(int mode);
 using UpdateProxyListFn = void (*)();
 
 // --- Filters ---
@@ -43,23 +49,37 @@ using GetProxyListCountFn = int (*)();
 using GetProxyFn = int (*)(char* host, int* port, int* reserved);
 
 namespace contract {
-// Export names, kept once.
-inline constexpr const char* RegisterDLL = "RegisterDLL";
-inline constexpr const char* UnRegisterDLL = "UnRegisterDLL";
-inline constexpr const char* SetMainWindow = "SetMainWindow";
-inline constexpr const char* CreateTabDlg = "CreateTabDlg";
-inline constexpr const char* OnProgramExit = "OnProgramExit";
-inline constexpr const char* CreateChain = "CreateChain";
-inline constexpr const char* SetVendor = "SetVendor";
-inline constexpr const char* UpdateProxyList = "UpdateProxyList";
-inline constexpr const char* FilterRequest = "FilterRequest";
-inline constexpr const char* FilterResponse = "FilterResponse";
-inline constexpr const char* FreeFilteredDataBuf = "FreeFilteredDataBuf";
-inline constexpr const char* TakeAction = "TakeAction";
-inline constexpr const char* UpdateProxyListEx = "UpdateProxyListEx";
-inline constexpr const char* NetUpdate = "NetUpdate";
-inline constexpr const char* GetProxyListCount = "GetProxyListCount";
-inline constexpr const char* GetProxy = "GetProxy";
+
+// An export's name bound to its function type, so that a lookup cannot pair a name with
+// the wrong signature. Converts to the bare name for tools that look up by name.
+template <typename Fn> struct Export {
+    using Type = Fn;
+    const char* name;
+    constexpr operator const char*() const { return name; }
+};
+
+inline constexpr Export<RegisterDLLFn> RegisterDLL{"RegisterDLL"};
+inline constexpr Export<UnRegisterDLLFn> UnRegisterDLL{"UnRegisterDLL"};
+inline constexpr Export<SetMainWindowFn> SetMainWindow{"SetMainWindow"};
+inline constexpr Export<CreateTabDlgFn> CreateTabDlg{"CreateTabDlg"};
+inline constexpr Export<OnProgramExitFn> OnProgramExit{"OnProgramExit"};
+inline constexpr Export<CreateChainFn> CreateChain{"CreateChain"};
+inline constexpr Export<SetVendorFn> SetVendor{"SetVendor"};
+inline constexpr Export<UpdateProxyListFn> UpdateProxyList{"UpdateProxyList"};
+inline constexpr Export<FilterRequestFn> FilterRequest{"FilterRequest"};
+inline constexpr Export<FilterResponseFn> FilterResponse{"FilterResponse"};
+inline constexpr Export<FreeFilteredDataBufFn> FreeFilteredDataBuf{"FreeFilteredDataBuf"};
+inline constexpr Export<TakeActionFn> TakeAction{"TakeAction"};
+inline constexpr Export<UpdateProxyListExFn> UpdateProxyListEx{"UpdateProxyListEx"};
+inline constexpr Export<NetUpdateFn> NetUpdate{"NetUpdate"};
+inline constexpr Export<GetProxyListCountFn> GetProxyListCount{"GetProxyListCount"};
+inline constexpr Export<GetProxyFn> GetProxy{"GetProxy"};
+
+// The export of a loaded module, typed; null when the module does not export it.
+template <typename Fn> Fn bind(HMODULE module, Export<Fn> entry)
+{
+    return module != nullptr ? platform::proc<Fn>(module, entry.name) : nullptr;
+}
 
 // A chunk: at most this many bytes of one receive, followed by a zero byte.
 inline constexpr int ChunkSize = 16384;

@@ -23,6 +23,18 @@ inline constexpr const char* RequestKey = "Software\\Kestrani\\Hollowmere\\DLLs\
 inline constexpr const char* ResponseKey = "Software\\Kestrani\\Hollowmere\\DLLs\\Filters.dll\\Res";
 inline constexpr const char* IEExtKey = "Software\\Kestrani\\Hollowmere\\DLLs\\IEExt.dll";
 
+// Values that several deliverables read or write.
+// Main key:
+inline constexpr const char* ProxyPortValue = "PROXYPORT";
+inline constexpr const char* PrivacyLevelValue = "PRIVACYLEVEL";
+inline constexpr const char* AnonymityLevelValue = "ANONYMITYLEVEL";
+inline constexpr const char* IsRegisteredValue = "ISREGISTERED";
+inline constexpr const char* ActiveValue = "ACTIVE";
+// Chain module key:
+inline constexpr const char* ConnectChainValue = "CONNECTCHAIN";
+// Every module key: the module file the host loads.
+inline constexpr const char* PathNameValue = "PathName";
+
 // An open key that closes itself.
 class Key {
 public:

@@ -160,8 +160,13 @@ private:
     HWND m_window = 0;
 };
 
-TEST(HostFreshMachineTest, FirstStartWritesTheStartupValuesAndRegistersTheModules)
+// Started by its absolute path, or by a path relative to the current folder (as from the
+// repository, "build/bin/Umbravia.exe"): both register the same values.
+class HostFreshMachineTest : public testing::TestWithParam<bool> {};
+
+TEST_P(HostFreshMachineTest, FirstStartWritesTheStartupValuesAndRegistersTheModules)
 {
+    const bool relativeStart = GetParam();
     testsupport::TempPrefix prefix;
     // A host seems to run already, so this start ends after the start-up values and the
     // first run, without listening on the default port.
@@ -169,8 +174,12 @@ TEST(HostFreshMachineTest, FirstStartWritesTheStartupValuesAndRegistersTheModule
     ASSERT_NE(running.window(), 0);
     testsupport::ProcessOptions options;
     options.env["UMBRAVIA_MESSAGEBOX_ANSWER"] = "no";
-    const ProcessResult result =
-        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, options);
+    fs::path program = testsupport::binDir() / "Umbravia.exe";
+    if (relativeStart) {
+        options.workingDir = testsupport::binDir().parent_path();
+        program = testsupport::binDir().filename() / "Umbravia.exe";
+    }
+    const ProcessResult result = testsupport::runProcess({program.string()}, options);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0);
 
@@ -222,6 +231,11 @@ TEST(HostFreshMachineTest, FirstStartWritesTheStartupValuesAndRegistersTheModule
     EXPECT_EQ(classesValue("Rigwright.Configuration\\CurVer"), "Rigwright.Configuration.1");
 }
 
+INSTANTIATE_TEST_SUITE_P(Starts, HostFreshMachineTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& start) {
+                             return start.param ? "RelativePath" : "AbsolutePath";
+                         });
+
 TEST_F(HostProgramTest, FirstRunStopsAtAMissingModuleAndStillAsksAboutTheWizard)
 {
     // An install folder without IEExt.dll.
@@ -271,18 +285,17 @@ TEST_F(HostProgramTest, SecondInstanceEndsSilentlyAndLeavesTheFirstAlone)
     EXPECT_FALSE(keyExists(BrowserHelperKey));
 }
 
-TEST_F(HostProgramTest, TrayArgumentStartsHiddenOnlyWhenSpelledExactly)
+// The offscreen platform has no notification area: a hidden window could not be brought
+// back, so even "+Tray" leaves the window reachable (minimised to the task bar). Whether
+// "+Tray" hides the window where a tray exists is the main window's own test.
+TEST_F(HostProgramTest, TrayArgumentWithoutANotificationAreaKeepsTheWindowReachable)
 {
-    for (const auto& [argument, visible] : {std::pair{"+Tray", false}, std::pair{"+tray", true}}) {
+    for (const char* argument : {"+Tray", "+tray"}) {
         std::unique_ptr<ChildProcess> host = startHost({argument});
         const HWND window = waitForMainWindow(*host);
         ASSERT_NE(window, 0) << host->err();
-        EXPECT_TRUE(testsupport::waitFor(
-            [&] { return IsWindowVisible(window) == (visible ? TRUE : FALSE); }, 5s))
+        EXPECT_TRUE(testsupport::waitFor([&] { return IsWindowVisible(window) != FALSE; }, 5s))
             << argument;
-        // Let a late show have its chance to go wrong.
-        std::this_thread::sleep_for(200ms);
-        EXPECT_EQ(IsWindowVisible(window) != FALSE, visible) << argument;
         exitHost(*host);
     }
 }
@@ -463,7 +476,8 @@ TEST_F(HostProgramTest, SigtermShutsDownInOrder)
     const std::optional<ProcessResult> result = host->wait(20s);
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->exitCode, 0);
-    EXPECT_EQ(testsupport::readFile(m_prefix.path() / "exit-order.log"), "Chain\nLocal\nFilters\n");
+    EXPECT_EQ(testsupport::readFile(m_prefix.path() / "fake-modules.log"),
+              "Chain OnProgramExit\nLocal OnProgramExit\nFilters OnProgramExit\n");
     EXPECT_FALSE(keyExists(BrowserHelperKey));
     EXPECT_FALSE(portAccepts(m_port));
 }

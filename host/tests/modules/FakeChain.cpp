@@ -51,9 +51,10 @@ UMBRAVIA_EXPORT SOCKET CreateChain() noexcept
     return s;
 }
 
-UMBRAVIA_EXPORT void SetVendor(int mode) noexcept
+UMBRAVIA_EXPORT int SetVendor(int mode) noexcept
 {
     logCall(mode == 1 ? "V1" : mode == 0 ? "V0" : "V?");
+    return mode;
 }
 
 // Test controls: the upstream (port 0: CreateChain fails) and the call log.

@@ -2,8 +2,8 @@
 // the artwork the program loads.
 
 #include "UiTestSupport.h"
+#include "core/BrowserLauncher.h"
 #include "ui/AboutPage.h"
-#include "ui/BrowserLauncher.h"
 #include "ui/HelpWindow.h"
 #include "ui/HtmlHelp.h"
 #include "ui/LinkLabel.h"
@@ -70,14 +70,14 @@ TEST_F(AboutHelpTest, MissingBrowserSimplyDoesNotStart)
 
 TEST_F(AboutHelpTest, ClickingALinkOpensItsAddressThroughTheInstalledLauncher)
 {
-    ASSERT_TRUE(host::ui::installBrowserLauncher(testsupport::binDir()).ok());
-    const auto installed = platform::toHostPath(host::ui::BrowserDosPath);
+    ASSERT_TRUE(host::installBrowserLauncher(testsupport::binDir()).ok());
+    const auto installed = platform::toHostPath(host::BrowserDosPath);
     ASSERT_TRUE(installed.ok());
     struct stat info {};
     ASSERT_EQ(::stat(installed->c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_IXUSR);
     // Installing again over a copy works as well.
-    ASSERT_TRUE(host::ui::installBrowserLauncher(testsupport::binDir()).ok());
+    ASSERT_TRUE(host::installBrowserLauncher(testsupport::binDir()).ok());
 
     testsupport::TempDir scratch;
     const std::filesystem::path opened = scratch.path() / "opened.txt";
@@ -106,7 +106,7 @@ TEST_F(AboutHelpTest, LauncherWithoutAnAddressDoesNothing)
 TEST_F(AboutHelpTest, LauncherInstallFailsClearlyWithoutItsSource)
 {
     testsupport::TempDir empty;
-    const platform::Result<void> result = host::ui::installBrowserLauncher(empty.path());
+    const platform::Result<void> result = host::installBrowserLauncher(empty.path());
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().code, ERROR_FILE_NOT_FOUND);
 }

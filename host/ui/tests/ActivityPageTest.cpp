@@ -9,7 +9,9 @@
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QTreeWidget>
 
 using host::ui::ActivityEntry;
@@ -79,6 +81,22 @@ TEST_F(ActivityPageTest, HasTheTitledColumnsAndTheGroupBox)
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->title(), "Programs Currently using Umbravia");
     EXPECT_EQ(m_page.palette().color(QPalette::Window), QColor(Qt::white));
+    // The program images at their own size, 60 x 40.
+    EXPECT_EQ(m_page.list()->iconSize(), QSize(60, 40));
+}
+
+TEST_F(ActivityPageTest, ExportDialogPresetsTheLogPatternAndAsksBeforeOverwriting)
+{
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ActivityPage::prepareSaveDialog(dialog);
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog.defaultSuffix(), "log");
+    EXPECT_EQ(dialog.nameFilters(), QStringList{"Log Files (*.log)"});
+    EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+    const QLineEdit* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->text(), "*.log");
 }
 
 TEST_F(ActivityPageTest, UnknownProgramAddsNothingAndKeepsTheCounter)

@@ -6,13 +6,13 @@
 
 #include "UiTestSupport.h"
 #include "core/ModuleTable.h"
+#include "core/ProgramIntegration.h"
 #include "engine/ProxyControl.h"
 #include "engine/ProxyServer.h"
 #include "engine/ProxyState.h"
 #include "ui/FirewallDialog.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/LedButton.h"
-#include "ui/ProgramIntegration.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
@@ -33,10 +33,10 @@
 #include <set>
 #include <string>
 
+using host::IntegrationArgument;
+using host::IntegrationCall;
+using host::IntegrationOutcome;
 using host::ui::GeneralPage;
-using host::ui::IntegrationArgument;
-using host::ui::IntegrationCall;
-using host::ui::IntegrationOutcome;
 
 namespace {
 
@@ -346,7 +346,7 @@ TEST_F(GeneralPageTest, IntegrationSwitchReportsTheMissingComponentAndChangesNot
     auto page = makePage();
     EXPECT_EQ(page->switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
     EXPECT_EQ(page->switchProgramIntegration(false), IntegrationOutcome::ComponentMissing);
-    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
     page->exitStep();
     EXPECT_TRUE(m_boxes->calls().empty());
     EXPECT_EQ(mainDword("IntegrateWithIE"), 1u);
@@ -396,7 +396,7 @@ TEST_F(IntegrationCallsTest, EverySelectedProgramInTheFixedOrderWithTheConfigure
         mainKey().writeDword(value, 1);
     }
     mainKey().writeDword("PROXYPORT", 3128);
-    const std::vector<IntegrationCall> calls = host::ui::integrationCalls(true);
+    const std::vector<IntegrationCall> calls = host::integrationCalls(true);
     EXPECT_EQ(methods(calls),
               (std::vector<std::string>{"SetIEProxySettings", "SetNetscapeProxySettings",
                                         "SetOperaProxySettings", "SetMSNProxySettings",
@@ -414,7 +414,7 @@ TEST_F(IntegrationCallsTest, EverySelectedProgramInTheFixedOrderWithTheConfigure
     EXPECT_EQ(calls[6].arguments, (A{1L, host, 3128u, 4}));
     EXPECT_EQ(calls[7].arguments, (A{host, 3128u, 1}));
 
-    const std::vector<IntegrationCall> off = host::ui::integrationCalls(false);
+    const std::vector<IntegrationCall> off = host::integrationCalls(false);
     ASSERT_EQ(off.size(), 8u);
     EXPECT_EQ(off[0].arguments, (A{0L, host, 3128u}));
     EXPECT_EQ(off[4].arguments, (A{0L, host, 3128u, 0L, host, 80u, 4}));
@@ -426,7 +426,7 @@ TEST_F(IntegrationCallsTest, OnlyValuesOfExactlyOneSelectAndThePortDefaultsTo808
     mainKey().writeDword("IntegrateWithOpera", 1);
     mainKey().writeDword("IntegrateWithIE", 2);
     mainKey().writeDword("IntegrateWithMIRC", 0);
-    const std::vector<IntegrationCall> calls = host::ui::integrationCalls(true);
+    const std::vector<IntegrationCall> calls = host::integrationCalls(true);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_STREQ(calls[0].value, "IntegrateWithOpera");
     EXPECT_EQ(calls[0].arguments,
@@ -435,7 +435,7 @@ TEST_F(IntegrationCallsTest, OnlyValuesOfExactlyOneSelectAndThePortDefaultsTo808
 
 TEST_F(IntegrationCallsTest, NothingIsSelectedOnAFreshSystem)
 {
-    EXPECT_TRUE(host::ui::integrationCalls(true).empty());
+    EXPECT_TRUE(host::integrationCalls(true).empty());
 }
 
 } // namespace

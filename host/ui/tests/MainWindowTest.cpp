@@ -5,18 +5,19 @@
 #include "ui/MainWindow.h"
 
 #include "UiTestSupport.h"
+#include "core/BrowserLauncher.h"
 #include "core/ModuleTable.h"
+#include "core/ProxyListRefresh.h"
+#include "engine/ProxyControl.h"
 #include "engine/ProxyServer.h"
 #include "engine/ProxyState.h"
 #include "ui/AboutPage.h"
 #include "ui/ActivityPage.h"
 #include "ui/BitmapButton.h"
-#include "ui/BrowserLauncher.h"
 #include "ui/GeneralPage.h"
 #include "ui/LinkLabel.h"
 #include "ui/Navigation.h"
 #include "ui/NavigationButton.h"
-#include "ui/ProxyListRefresh.h"
 #include "ui/SettingsDialog.h"
 #include "ui/Skin.h"
 #include "ui/TrayIcon.h"
@@ -27,15 +28,18 @@
 #include <platform/KernelObjects.h>
 #include <platform/MessageBox.h>
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -48,6 +52,8 @@ using Page = MainWindow::ModulePage;
 
 // What the module pages received, in order: "<page> <message> <wParam>".
 std::vector<std::string> g_pageLog;
+// Runs while a module creates its page of this name, after the page exists.
+std::function<void(PageWindow* parent, const char* name)> g_whilePageCreated;
 
 class RecordingPage : public QWidget, public platform::Window {
 public:
@@ -72,7 +78,11 @@ private:
 
 PageWindow* makePage(PageWindow* parent, const char* name)
 {
-    return new RecordingPage(parent, name);
+    auto* page = new RecordingPage(parent, name);
+    if (g_whilePageCreated) {
+        g_whilePageCreated(parent, name);
+    }
+    return page;
 }
 
 using MwPageFactory = PageWindow* (*)(PageWindow*, const char*);
@@ -101,6 +111,7 @@ protected:
     {
         TrayIcon::setTrayAvailableForTests(true);
         g_pageLog.clear();
+        g_whilePageCreated = nullptr;
         writeDword(settings::MainKey, "PROXYPORT", static_cast<DWORD>(testsupport::freePort()));
         writeDword(settings::MainKey, "ACTIVE", 0);
         writeDword(settings::MainKey, "ISREGISTERED", 1);
@@ -139,7 +150,9 @@ protected:
                       fs::copy_options::overwrite_existing);
     }
 
-    MainWindow& create(bool hidden = false)
+    // serverRunning: the proxy listens before the window is built, as after a start with
+    // ACTIVE set.
+    MainWindow& create(bool hidden = false, bool serverRunning = false)
     {
         // A new window replaces the old one: the server goes before the state it uses.
         m_window.reset();
@@ -148,12 +161,15 @@ protected:
         m_modules = std::make_unique<host::ModuleTable>();
         EXPECT_EQ(m_modules->load(), host::ModuleTable::LoadOutcome::Loaded);
         for (host::Slot slot : host::SlotOrder) {
-            if (auto set = m_modules->lookup<SetFactoryFn>(slot, "MwSetPageFactory")) {
+            if (auto set = m_modules->lookup<SetFactoryFn>(slot, "FakeSetPageFactory")) {
                 set(&makePage);
             }
         }
         m_state = std::make_unique<host::ProxyState>(*m_modules);
         m_server = std::make_unique<host::ProxyServer>(*m_state);
+        if (serverRunning) {
+            EXPECT_EQ(host::startProxy(*m_server), 1);
+        }
         m_window = std::make_unique<MainWindow>(*m_server, *m_state, hidden);
         return *m_window;
     }
@@ -167,7 +183,7 @@ protected:
     std::vector<std::string> moduleLog() const
     {
         std::vector<std::string> lines;
-        std::ifstream in(m_prefix.path() / "mw.log");
+        std::ifstream in(m_prefix.path() / "fake-modules.log");
         for (std::string line; std::getline(in, line);) {
             lines.push_back(line);
         }
@@ -215,13 +231,71 @@ TEST_F(MainWindowTest, CreationTellsTheModulesAndAnnouncesTheWindow)
     CloseHandle(started);
     EXPECT_EQ(m_state->mainWindow.load(), window.hwnd());
 
+    // Each module is asked for its page count before it creates its pages.
     const std::vector<std::string> expected{
-        "Chain SetMainWindow",         "Local SetMainWindow",  "Filters SetMainWindow",
-        "IEExt SetMainWindow",         "Chain CreateTabDlg",   "Local CreateTabDlg",
-        "Filters CreateTabDlg",        "IEExt CreateTabDlg",   "Listfetch NetUpdate 0",
-        "Listfetch UpdateProxyListEx", "Chain UpdateProxyList"};
+        "Chain SetMainWindow",      "Local SetMainWindow",         "Filters SetMainWindow",
+        "IEExt SetMainWindow",      "Chain CreateTabDlg count",    "Chain CreateTabDlg",
+        "Local CreateTabDlg count", "Local CreateTabDlg",          "Filters CreateTabDlg count",
+        "Filters CreateTabDlg",     "IEExt CreateTabDlg count",    "IEExt CreateTabDlg",
+        "Listfetch NetUpdate 0",    "Listfetch UpdateProxyListEx", "Chain UpdateProxyList"};
     EXPECT_EQ(moduleLog(), expected);
     EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+// A module page that shows a box while it is created runs a nested loop: what reaches the
+// window then (a page's change, the general page's start/stop, the proxy's requests) must
+// find a window that has not announced itself yet, or handlers that cope.
+TEST_F(MainWindowTest, MessagesDuringPageCreationFindNoHalfBuiltWindow)
+{
+    useModules();
+    const int port = static_cast<int>(*readDword(settings::MainKey, "PROXYPORT"));
+    bool requestSeen = false;
+    g_whilePageCreated = [&](PageWindow* parent, const char* name) {
+        if (std::string(name) != "Chain") {
+            return;
+        }
+        const HWND window = platform::hwndOf(parent);
+        m_boxes->setAnswerFunction([&, window](const platform::MessageBoxCall& call) {
+            if (call.text != "Invalide registry data") {
+                return IDOK; // the proxy's own boxes, from its threads
+            }
+            PostMessage(window, msg::SettingsModified, 0, 0);
+            PostMessage(window, msg::GeneralStartStop, 0, 0);
+            // A program's request reaches the proxy while the box is up.
+            const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(static_cast<uint16_t>(port));
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(client, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+                const std::string request =
+                    "GET http://127.0.0.1:9/ HTTP/1.0\r\nHost: 127.0.0.1:9\r\n"
+                    "User-Agent: fetcher/1.0\r\n\r\n";
+                ::send(client, request.data(), request.size(), MSG_NOSIGNAL);
+                // The proxy ends the connection once it has handled the request.
+                requestSeen = testsupport::waitFor(
+                    [&] {
+                        QCoreApplication::processEvents();
+                        char byte = 0;
+                        return ::recv(client, &byte, 1, MSG_DONTWAIT) == 0;
+                    },
+                    std::chrono::milliseconds(10000));
+            }
+            ::close(client);
+            QCoreApplication::processEvents();
+            return IDOK;
+        });
+        MessageBox(window, "Invalide registry data", "Proxy Chain", MB_OK | MB_ICONERROR);
+    };
+
+    MainWindow& window = create(false, true);
+
+    EXPECT_TRUE(requestSeen);
+    EXPECT_EQ(m_state->mainWindow.load(), window.hwnd());
+    // The change reported during creation is kept for Apply.
+    EXPECT_TRUE(window.settingsModified());
+    EXPECT_TRUE(window.applyButton()->isEnabled());
+    ASSERT_NE(window.activityPage(), nullptr);
 }
 
 TEST_F(MainWindowTest, IsAFramelessSkinnedDialogShowingTheGeneralPage)
@@ -748,6 +822,32 @@ TEST_F(MainWindowTest, MinimiseHidesAndTheTrayDoubleClickRestores)
     EXPECT_EQ(window.currentPage(), window.aboutPage());
 }
 
+// Without a notification area (stock GNOME, the offscreen platform) nothing could bring a
+// hidden window back: minimise and the "+Tray" start leave it minimised on the task bar.
+TEST_F(MainWindowTest, WithoutATrayMinimiseAndTheTrayStartKeepTheWindowReachable)
+{
+    TrayIcon::setTrayAvailableForTests(false);
+    MainWindow& window = create();
+    window.show();
+    command(cmd::Minimise);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
+    send(msg::RestoreWindow);
+    EXPECT_FALSE(window.isMinimized());
+
+    MainWindow& hidden = create(true);
+    bool visible = false;
+    bool minimised = false;
+    QTimer::singleShot(0, &hidden, [&] {
+        visible = hidden.isVisible();
+        minimised = hidden.isMinimized();
+        PostMessage(hidden.hwnd(), WM_COMMAND, cmd::Exit, 0);
+    });
+    hidden.run();
+    EXPECT_TRUE(visible);
+    EXPECT_TRUE(minimised);
+}
+
 TEST_F(MainWindowTest, DraggingAnyPointMovesTheWindow)
 {
     MainWindow& window = create();
@@ -770,7 +870,7 @@ TEST_F(MainWindowTest, DraggingAnyPointMovesTheWindow)
 
 TEST_F(MainWindowTest, WebSiteCommandOpensTheSiteThroughTheBrowser)
 {
-    ASSERT_TRUE(host::ui::installBrowserLauncher(testsupport::binDir()).ok());
+    ASSERT_TRUE(host::installBrowserLauncher(testsupport::binDir()).ok());
     testsupport::TempDir scratch;
     const fs::path opened = scratch.path() / "opened.txt";
     const fs::path opener = scratch.path() / "opener.sh";
@@ -805,9 +905,9 @@ TEST_F(MainWindowTest, RefreshEveryThirtyMinutesWithoutStartupRefresh)
     EXPECT_EQ(listfetchCalls().size(), 5u);
     EXPECT_EQ(listfetchCalls()[3], "Listfetch NetUpdate 1");
     EXPECT_EQ(listfetchCalls()[4], "Listfetch UpdateProxyListEx");
-    EXPECT_EQ(host::ui::ProxyListRefresh::periodFor(0), 15u * 60 * 1000);
-    EXPECT_EQ(host::ui::ProxyListRefresh::periodFor(2), 60u * 60 * 1000);
-    EXPECT_EQ(host::ui::ProxyListRefresh::periodFor(3), std::nullopt);
+    EXPECT_EQ(host::ProxyListRefresh::periodFor(0), 15u * 60 * 1000);
+    EXPECT_EQ(host::ProxyListRefresh::periodFor(2), 60u * 60 * 1000);
+    EXPECT_EQ(host::ProxyListRefresh::periodFor(3), std::nullopt);
 }
 
 TEST_F(MainWindowTest, RefreshAtStartupRunsOnceAndSetsNoTimer)

@@ -2,7 +2,7 @@
 // registered in the test's prefix, created by class identifier, its methods called by
 // name with the rows' arguments.
 
-#include "ui/ProgramIntegration.h"
+#include "core/ProgramIntegration.h"
 
 #include <common/Rigwright.h>
 #include <common/Settings.h>
@@ -19,7 +19,7 @@
 
 namespace {
 
-using host::ui::IntegrationOutcome;
+using host::IntegrationOutcome;
 
 constexpr const char* YahooKey = "Software\\Yahoo\\Pager";
 constexpr const char* CuteFtpKey = "Software\\GlobalSCAPE\\CuteFTP 5.0\\CuteFTP";
@@ -66,7 +66,7 @@ protected:
 
 TEST_F(ProgramIntegrationTest, SwitchCallsTheComponentForTheSelectedPrograms)
 {
-    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::Done);
     const std::vector<std::string> boxes = m_boxes->texts(); // the probe below shows one
     if (!configuratorsBuilt()) {
         GTEST_SKIP() << "gap: the program configurators are not in this build yet";
@@ -82,13 +82,13 @@ TEST_F(ProgramIntegrationTest, SwitchCallsTheComponentForTheSelectedPrograms)
     EXPECT_EQ(cute.readDword("FireType"), 1u);
 
     // Switching off clears the messenger's switch; the rest of its entry stays.
-    EXPECT_EQ(host::ui::switchProgramIntegration(false), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(false), IntegrationOutcome::Done);
     EXPECT_EQ(settings::Key::open(HKEY_CURRENT_USER, YahooKey).readDword("Proxy Enabled"), 0u);
 }
 
 TEST_F(ProgramIntegrationTest, UnregisteredComponentChangesNothing)
 {
     ASSERT_EQ(testsupport::callModuleExport(rigwrightPath(), "DllUnregisterServer"), S_OK);
-    EXPECT_EQ(host::ui::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
     EXPECT_FALSE(settings::Key::open(HKEY_CURRENT_USER, YahooKey).readDword("Proxy Enabled"));
 }

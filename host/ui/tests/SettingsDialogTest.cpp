@@ -9,10 +9,14 @@
 #include <common/Settings.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
+#include <platform/Window.h>
 
 #include <QPushButton>
 #include <QTabBar>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -20,7 +24,47 @@ using host::ui::SettingsDialog;
 
 namespace {
 
-constexpr const char* RecordKey = "Software\\UmbraviaTests\\Tabs";
+// The fake modules' log, which the pages below write to as well.
+std::filesystem::path logFile()
+{
+    return std::filesystem::path(std::getenv("UMBRAVIA_PREFIX")) / "fake-modules.log";
+}
+
+void logLine(const std::string& line)
+{
+    std::ofstream(logFile(), std::ios::app) << line << '\n';
+}
+
+// A page titled by its window text that notes each WM_COMMAND ("<title> <id>") and its
+// end ("<title> destroyed").
+class RecordingPage : public QWidget, public platform::Window {
+public:
+    RecordingPage(QWidget* parent, const char* title) : QWidget(parent), m_title(title)
+    {
+        setWindowTitle(title);
+        resize(240, 120);
+        attachWidget(this);
+    }
+    ~RecordingPage() override { logLine(m_title + " destroyed"); }
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND) {
+            logLine(m_title + " " + std::to_string(LOWORD(wParam)));
+            return 0;
+        }
+        return Window::windowProc(message, wParam, lParam);
+    }
+
+private:
+    std::string m_title;
+};
+
+PageWindow* makePage(PageWindow* parent, const char* title)
+{
+    return new RecordingPage(parent, title);
+}
+
+using SetFactoryFn = void (*)(PageWindow* (*)(PageWindow*, const char*));
 
 class SettingsDialogTest : public testsupport::PrefixTest {
 protected:
@@ -33,6 +77,11 @@ protected:
         registerModule(settings::IEExtKey, ieext);
         m_modules = std::make_unique<host::ModuleTable>();
         ASSERT_EQ(m_modules->load(), host::ModuleTable::LoadOutcome::Loaded);
+        for (host::Slot slot : host::SlotOrder) {
+            if (auto set = m_modules->lookup<SetFactoryFn>(slot, "FakeSetPageFactory")) {
+                set(&makePage);
+            }
+        }
     }
     void loadAllTabModules() { loadModules("TabsChain", "TabsLocal", "TabsFilters", "TabsIEExt"); }
 
@@ -47,10 +96,22 @@ protected:
             .writeString("PathName", platform::toDosPath(file).str());
     }
 
-    // What a test module noted under its name or a page's title.
-    static std::string recorded(const char* name)
+    // What a module or a page (by title) logged, as "count;create;" or "1;destroyed;".
+    static std::string recorded(const std::string& name)
     {
-        return settings::Key::open(HKEY_LOCAL_MACHINE, RecordKey).readString(name).value_or("");
+        std::string entries;
+        std::ifstream in(logFile());
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind(name + " ", 0) != 0) {
+                continue;
+            }
+            const std::string call = line.substr(name.size() + 1);
+            entries += (call == "CreateTabDlg count" ? "count"
+                        : call == "CreateTabDlg"     ? "create"
+                                                     : call) +
+                       ";";
+        }
+        return entries;
     }
 
     static void click(SettingsDialog& dialog, int id)
@@ -204,6 +265,24 @@ TEST_F(SettingsDialogTest, APageItsModuleDestroyedIsLeftOut)
     EXPECT_EQ(recorded("Proxy Chain"), "1;destroyed;");
     EXPECT_EQ(recorded("Request Filteration"), "destroyed;");
     EXPECT_EQ(recorded("Response Filteration"), "1;destroyed;");
+}
+
+// A module that stores more pages than it counted writes into the helper's guard, not
+// into the next module's part: only its counted page becomes a tab.
+TEST_F(SettingsDialogTest, PagesBeyondAModulesCountAreLeftOut)
+{
+    loadModules("", "", "TabsUndercount", "TabsIEExt");
+    SettingsDialog dialog(*m_modules);
+    dialog.show();
+    EXPECT_EQ(tabTexts(dialog), (std::vector<QString>{"Counted", "Internet Explorer"}));
+    EXPECT_EQ(recorded("IEExt"), "count;create;");
+    const auto pages =
+        dialog.tabControl()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto uncounted = std::find_if(pages.begin(), pages.end(), [](QWidget* page) {
+        return page->windowTitle() == "Uncounted";
+    });
+    ASSERT_NE(uncounted, pages.end());
+    EXPECT_FALSE((*uncounted)->isVisible());
 }
 
 } // namespace

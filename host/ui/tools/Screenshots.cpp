@@ -117,7 +117,8 @@ void registerModules(const std::filesystem::path& bin)
     // after the first run reads the stored proxy list instead of downloading one.
     std::error_code ignored;
     std::filesystem::current_path(bin, ignored);
-    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("ISREGISTERED", 1);
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)
+        .writeDword(settings::IsRegisteredValue, 1);
     const std::pair<const char*, const char*> modules[] = {{settings::ChainKey, "Chain.dll"},
                                                            {settings::LocalKey, "Local.dll"},
                                                            {settings::FiltersKey, "Filters.dll"},
@@ -125,7 +126,7 @@ void registerModules(const std::filesystem::path& bin)
     for (const auto& [key, file] : modules) {
         if (std::filesystem::exists(bin / file)) {
             settings::Key::create(HKEY_LOCAL_MACHINE, key)
-                .writeString("PathName", platform::toDosPath(bin / file).str());
+                .writeString(settings::PathNameValue, platform::toDosPath(bin / file).str());
         }
     }
 }
@@ -143,6 +144,7 @@ void mainWindowShots(const std::filesystem::path& bin)
     host::ModuleTable modules;
     if (modules.load() != host::ModuleTable::LoadOutcome::Loaded) {
         std::fprintf(stderr, "the modules of %s did not all load\n", bin.string().c_str());
+        ++g_failures;
     }
     for (const std::string& text : g_boxes->texts()) {
         std::fprintf(stderr, "message: %s\n", text.c_str());
@@ -235,9 +237,18 @@ int main(int argc, char** argv)
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    // Absolute, as the module registration changes the current folder to it.
     const std::filesystem::path bin =
-        argc > 2 ? std::filesystem::path(argv[2]) : platform::programFolder().parent_path() / "bin";
+        std::filesystem::absolute(argc > 2 ? std::filesystem::path(argv[2])
+                                           : platform::programFolder().parent_path() / "bin");
     Resources::setFolder(bin / "res");
+    // Pictures without their artwork are not finished pictures.
+    for (const char* picture : {"back2", "NAV1001U", "APPLYU"}) {
+        if (Resources::pixmap(picture).isNull()) {
+            std::fprintf(stderr, "no artwork %s in %s\n", picture, (bin / "res").string().c_str());
+            ++g_failures;
+        }
+    }
     platform::setMessageBoxPresenter(g_boxes);
     g_output = QDir(QString::fromLocal8Bit(argv[1]));
     g_output.mkpath(".");

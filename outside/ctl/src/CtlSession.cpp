@@ -1,8 +1,8 @@
 #include "CtlSession.h"
 
-#include "HostLocator.h"
 #include "StopSignals.h"
 
+#include <common/HostLink.h>
 #include <common/HostMessages.h>
 #include <common/Rigwright.h>
 #include <common/Settings.h>
@@ -71,26 +71,31 @@ int CtlSession::fail(int code, const std::string& text)
 
 int CtlSession::status()
 {
-    const bool running = HostLocator::hostRunning();
+    const bool running = hostlink::hostRunning();
     const HKEY root = HKEY_LOCAL_MACHINE;
     std::fprintf(m_out, "host: %s\n", running ? "running" : "not running");
-    std::fprintf(m_out, "ACTIVE: %s\n",
-                 dwordText(settings::readDword(root, settings::MainKey, "ACTIVE")).c_str());
-    std::fprintf(m_out, "privacy level: %s\n",
-                 levelText(settings::readDword(root, settings::MainKey, "PRIVACYLEVEL")).c_str());
-    std::fprintf(m_out, "anonymity level: %s\n",
-                 levelText(settings::readDword(root, settings::MainKey, "ANONYMITYLEVEL")).c_str());
+    std::fprintf(
+        m_out, "ACTIVE: %s\n",
+        dwordText(settings::readDword(root, settings::MainKey, settings::ActiveValue)).c_str());
+    std::fprintf(
+        m_out, "privacy level: %s\n",
+        levelText(settings::readDword(root, settings::MainKey, settings::PrivacyLevelValue))
+            .c_str());
+    std::fprintf(
+        m_out, "anonymity level: %s\n",
+        levelText(settings::readDword(root, settings::MainKey, settings::AnonymityLevelValue))
+            .c_str());
     return running ? ExitDone : ExitNoHost;
 }
 
 int CtlSession::connect()
 {
-    if (!HostLocator::hostRunning()) {
+    if (!hostlink::hostRunning()) {
         return fail(ExitNoHost, "Umbravia is not running");
     }
-    m_host = HostLocator::waitForMainWindow(StartWait);
+    m_host = hostlink::waitForMainWindow(StartWait);
     if (m_host == 0) {
-        return fail(ExitNoHost, HostLocator::hostRunning()
+        return fail(ExitNoHost, hostlink::hostRunning()
                                     ? "Umbravia runs, but its main window did not appear"
                                     : "Umbravia is not running");
     }

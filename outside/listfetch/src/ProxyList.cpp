@@ -1,21 +1,14 @@
 #include "ProxyList.h"
 
+#include <platform/Text.h>
+
 #include <charconv>
 
 namespace listfetch {
 
 namespace {
 
-std::string_view trim(std::string_view text)
-{
-    const char* blanks = " \t\r\n\f\v";
-    std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    std::size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
+constexpr std::string_view Blanks = " \t\r\n\f\v";
 
 bool isHostChar(char c)
 {
@@ -62,7 +55,7 @@ bool ignorable(std::string_view line)
 
 bool ProxyList::parseLine(std::string_view line, ProxyEntry& entry)
 {
-    line = trim(line);
+    line = text::trim(line, Blanks);
     if (ignorable(line)) {
         return false;
     }
@@ -87,7 +80,7 @@ ProxyList ProxyList::parse(std::string_view text)
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        if (ignorable(trim(line))) {
+        if (ignorable(text::trim(line, Blanks))) {
             continue;
         }
         ProxyEntry entry;

@@ -15,7 +15,7 @@
 
 namespace {
 
-using chaintest::LoopbackServer;
+using testsupport::LoopbackServer;
 
 const char* const ListfetchKey = "Software\\Kestrani\\Hollowmere\\Listfetch";
 
@@ -123,7 +123,7 @@ TEST_F(ListfetchTest, FailedDownloadsKeepThePreviousList)
     LoopbackServer silent(LoopbackServer::scriptedHop(""));
     for (const std::string& address :
          {urlOf(missing), urlOf(garbage), urlOf(silent),
-          "http://127.0.0.1:" + std::to_string(chaintest::pickFreePort()) + "/", std::string(),
+          "http://127.0.0.1:" + std::to_string(testsupport::freePort()) + "/", std::string(),
           std::string("ftp://127.0.0.1/list"), std::string("file:///etc/passwd")}) {
         pointAt(address, 1000);
         refresh(1);
@@ -136,7 +136,7 @@ TEST_F(ListfetchTest, FailedDownloadsKeepThePreviousList)
 TEST_F(ListfetchTest, FailedFirstDownloadFallsBackToTheStoredList)
 {
     testsupport::writeFile(storedList(), "1.2.3.4:81\n");
-    pointAt("http://127.0.0.1:" + std::to_string(chaintest::pickFreePort()) + "/");
+    pointAt("http://127.0.0.1:" + std::to_string(testsupport::freePort()) + "/");
     refresh(1);
     EXPECT_EQ(count(), 1);
 }

@@ -12,6 +12,8 @@
 #include <platform/Security.h>
 #include <platform/WinTypes.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(std::uintptr_t{0x80000000});
@@ -91,5 +93,15 @@ namespace platform::registry {
 std::string storeError();
 // Test hook: the number of the store's cross-process change counter.
 std::uint64_t changeCounter();
+
+// Where the registry stands, for callers that keep values derived from it: two equal
+// stamps mean the same store (prefix) and no change committed in between by any process.
+// Nothing while the store cannot be opened.
+struct ChangeStamp {
+    std::uint64_t store = 0;   // which opening of the store (a new prefix reopens it)
+    std::uint64_t counter = 0; // the cross-process change counter
+    bool operator==(const ChangeStamp&) const = default;
+};
+std::optional<ChangeStamp> changeStamp();
 
 } // namespace platform::registry

@@ -1,0 +1,265 @@
+#include "ResponseWords.h"
+
+#include "FirstBytes.h"
+#include "TextTools.h"
+
+#include <algorithm>
+
+namespace filters {
+
+namespace {
+
+struct WordText {
+    std::string_view text;
+    bool anyCase;
+};
+
+// In the order of ResponseWords::Word. The cell tag's other form ("</td>") is tested
+// beside it.
+constexpr WordText Words[] = {
+    {"<script", true},        {"</script", true}, {"onunload", false},
+    {"<title>", true},        {"</title>", true}, {"window.open", false},
+    {"oncontextmenu", false}, {".swf", true},     {"<object", true},
+    {"</object>", true},      {"<td", true},      {"window.status", false},
+    {"setTimeout", false},
+};
+static_assert(std::size(Words) == ResponseWords::WordCount);
+constexpr std::string_view CellEnd = "</td>";
+// The longest word less one: how far before a written byte a word it completes may start.
+constexpr std::size_t Reach = 12;
+
+bool textAt(const char* text, std::size_t length, std::size_t pos, std::string_view word,
+            bool anyCase)
+{
+    if (pos > length || length - pos < word.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < word.size(); ++k) {
+        const char c = anyCase ? lowerChar(text[pos + k]) : text[pos + k];
+        if (c != word[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr unsigned TagWords =
+    ResponseWords::bit(ResponseWords::ScriptOpen) | ResponseWords::bit(ResponseWords::ScriptClose) |
+    ResponseWords::bit(ResponseWords::TitleOpen) | ResponseWords::bit(ResponseWords::TitleClose) |
+    ResponseWords::bit(ResponseWords::ObjectOpen) | ResponseWords::bit(ResponseWords::ObjectClose) |
+    ResponseWords::bit(ResponseWords::CellTag);
+constexpr unsigned OnWords =
+    ResponseWords::bit(ResponseWords::OnUnload) | ResponseWords::bit(ResponseWords::ContextMenu);
+constexpr unsigned WindowWords =
+    ResponseWords::bit(ResponseWords::PopupCall) | ResponseWords::bit(ResponseWords::StatusBar);
+constexpr unsigned FlashWords = ResponseWords::bit(ResponseWords::FlashMovie);
+constexpr unsigned TimerWords = ResponseWords::bit(ResponseWords::Timer);
+
+// The words that can begin with each byte.
+constexpr std::array<unsigned, 256> StartingWith = [] {
+    std::array<unsigned, 256> table{};
+    table['<'] = TagWords;
+    table['o'] = OnWords;
+    table['w'] = WindowWords;
+    table['.'] = FlashWords;
+    table['s'] = TimerWords;
+    return table;
+}();
+
+unsigned startingWith(char c)
+{
+    return StartingWith[static_cast<unsigned char>(c)];
+}
+
+// Sixty-four positions at a time through the first-byte filter; returns where the
+// blocks stopped (the filter reads 6 bytes past a block).
+template <typename Found>
+std::size_t filterFirstBytes(const char* text, std::size_t from, std::size_t to, Found found)
+{
+    constexpr std::size_t Block = 64;
+    std::size_t i = from;
+    for (; i + Block + 6 <= to; i += Block) {
+        for (std::uint64_t bits = firstBytes64(text + i); bits != 0; bits &= bits - 1) {
+            found(i + static_cast<unsigned>(__builtin_ctzll(bits)));
+        }
+    }
+    return i;
+}
+
+} // namespace
+
+bool ResponseWords::standsAt(Word word, std::size_t pos) const
+{
+    const WordText& w = Words[word];
+    if (textAt(m_text, m_length, pos, w.text, w.anyCase)) {
+        return true;
+    }
+    return word == CellTag && textAt(m_text, m_length, pos, CellEnd, true);
+}
+
+// Calls found(word) for every wanted word that stands at pos, looking only at the words
+// that can begin with the byte there.
+template <typename Found> void ResponseWords::classify(std::size_t pos, Found found) const
+{
+    auto test = [&](Word word) {
+        if ((m_wanted & bit(word)) != 0 && standsAt(word, pos)) {
+            found(word);
+        }
+    };
+    switch (m_text[pos]) {
+    case '<':
+        // Most tags are none of these: two more bytes tell which could be.
+        if (m_length - pos >= 3) {
+            const bool closing = m_text[pos + 1] == '/';
+            if (closing && m_length - pos < 4) {
+                break;
+            }
+            const char* name = m_text + pos + (closing ? 2 : 1);
+            switch (lowerChar(name[0])) {
+            case 's':
+                if (lowerChar(name[1]) == 'c') {
+                    test(closing ? ScriptClose : ScriptOpen);
+                }
+                break;
+            case 't':
+                if (lowerChar(name[1]) == 'i') {
+                    test(closing ? TitleClose : TitleOpen);
+                } else if (lowerChar(name[1]) == 'd') {
+                    test(CellTag);
+                }
+                break;
+            case 'o':
+                if (lowerChar(name[1]) == 'b') {
+                    test(closing ? ObjectClose : ObjectOpen);
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        break;
+    case 'o':
+        test(OnUnload);
+        test(ContextMenu);
+        break;
+    case 'w':
+        test(PopupCall);
+        test(StatusBar);
+        break;
+    case '.':
+        test(FlashMovie);
+        break;
+    case 's':
+        test(Timer);
+        break;
+    default:
+        break;
+    }
+}
+
+void ResponseWords::scan(const char* text, std::size_t length, unsigned wanted)
+{
+    m_text = text;
+    m_length = length;
+    m_wanted = wanted;
+    for (std::vector<std::uint32_t>& positions : m_positions) {
+        positions.clear();
+    }
+    m_cursor.fill(0);
+    scanRange(0, length);
+}
+
+void ResponseWords::scanRange(std::size_t from, std::size_t to)
+{
+    auto found = [&](std::size_t pos) {
+        classify(pos,
+                 [&](Word word) { m_positions[word].push_back(static_cast<std::uint32_t>(pos)); });
+    };
+    for (std::size_t i = filterFirstBytes(m_text, from, to, found); i < to; ++i) {
+        if ((startingWith(m_text[i]) & m_wanted) != 0) {
+            found(i);
+        }
+    }
+}
+
+void ResponseWords::rescan(std::size_t from, std::size_t to, unsigned words)
+{
+    const unsigned wanted = m_wanted;
+    m_wanted &= words;
+    auto found = [&](std::size_t pos) {
+        classify(pos, [&](Word word) {
+            std::vector<std::uint32_t>& positions = m_positions[word];
+            const auto at = std::lower_bound(positions.begin(), positions.end(), pos);
+            if (at == positions.end() || *at != pos) {
+                positions.insert(at, static_cast<std::uint32_t>(pos));
+            }
+        });
+    };
+    const std::size_t start = from >= Reach ? from - Reach : 0;
+    const std::size_t end = std::min(to, m_length);
+    std::size_t pos = start;
+    // A window that fits one block of the first-byte filter (as every write of the rules
+    // does) takes one look at it.
+    if (end > start && end - start <= 64 && start + 64 + 6 <= m_length) {
+        std::uint64_t bits = firstBytes64(m_text + start);
+        if (end - start < 64) {
+            bits &= (std::uint64_t{1} << (end - start)) - 1;
+        }
+        for (; bits != 0; bits &= bits - 1) {
+            found(start + static_cast<unsigned>(__builtin_ctzll(bits)));
+        }
+        pos = end;
+    }
+    for (; pos < end; ++pos) {
+        if ((startingWith(m_text[pos]) & m_wanted) != 0) {
+            found(pos);
+        }
+    }
+    m_wanted = wanted;
+}
+
+// The index of the first candidate at or after from. The rules mostly search onwards
+// from their last find, so the search starts at the word's cursor.
+std::size_t ResponseWords::firstIndex(Word word, std::size_t from) const
+{
+    const std::vector<std::uint32_t>& positions = m_positions[word];
+    std::size_t at = std::min(m_cursor[word], positions.size());
+    if (at > 0 && positions[at - 1] >= from) {
+        return std::lower_bound(positions.begin(), positions.begin() + at, from) -
+               positions.begin();
+    }
+    for (int steps = 0; at < positions.size() && positions[at] < from; ++at) {
+        if (++steps > 8) {
+            return std::lower_bound(positions.begin() + at, positions.end(), from) -
+                   positions.begin();
+        }
+    }
+    return at;
+}
+
+std::size_t ResponseWords::next(Word word, std::size_t from) const
+{
+    const std::vector<std::uint32_t>& positions = m_positions[word];
+    for (std::size_t at = firstIndex(word, from); at < positions.size(); ++at) {
+        if (standsAt(word, positions[at])) {
+            m_cursor[word] = at;
+            return positions[at];
+        }
+    }
+    return npos;
+}
+
+std::size_t ResponseWords::previous(Word word, std::size_t before) const
+{
+    const std::vector<std::uint32_t>& positions = m_positions[word];
+    for (auto at = std::lower_bound(positions.begin(), positions.end(), before);
+         at != positions.begin();) {
+        --at;
+        if (standsAt(word, *at)) {
+            return *at;
+        }
+    }
+    return npos;
+}
+
+} // namespace filters

@@ -1,0 +1,25 @@
+#pragma once
+// The module's settings kept between calls. Reading them costs a dozen registry reads
+// and three list enumerations; the snapshot is rebuilt only when the registry's change
+// stamp moved, so a call normally costs one counter check. Every write, in any process,
+// moves the stamp before it returns, so the next call still sees it. Broken settings are
+// never kept: every call then reads again and fails again.
+
+#include "FilterSettings.h"
+
+#include <memory>
+
+namespace filters {
+
+class SettingsCache {
+public:
+    using Snapshot = std::shared_ptr<const FilterSettings>;
+
+    // The request side's settings (Req with its lists, Res, the level), presets applied,
+    // with the banner table when banners are to be replaced; null when broken.
+    static Snapshot forRequest();
+    // The response side's settings (Res, the level), presets applied; null when broken.
+    static Snapshot forResponse();
+};
+
+} // namespace filters

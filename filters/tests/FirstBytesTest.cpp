@@ -1,0 +1,65 @@
+// The response words' first-byte filter: both builds (baseline and AVX2) agree, and
+// every word that begins in a block has its bit, wherever it stands in the block.
+
+#include "FirstBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace filters {
+namespace {
+
+const std::vector<std::string_view> Words = {
+    "<script", "</SCRIPT", "onunload",  "<Title>", "</title>", "window.open",   "oncontextmenu",
+    ".SwF",    "<object",  "</OBJECT>", "<td",     "</Td>",    "window.status", "setTimeout"};
+
+std::string noise(std::mt19937& random, std::size_t length)
+{
+    static const std::string_view Pieces = "<>/ostwnT.fSOabcd\"' =\n";
+    std::uniform_int_distribution<std::size_t> pick(0, Pieces.size() - 1);
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        text += Pieces[pick(random)];
+    }
+    return text;
+}
+
+TEST(FirstBytes, EveryWordHasItsBitAtEveryPlaceInTheBlock)
+{
+    for (std::string_view word : Words) {
+        for (std::size_t at = 0; at < 64; ++at) {
+            std::string block(64 + 6 + word.size(), 'x');
+            block.replace(at, word.size(), word);
+            const std::uint64_t bit = std::uint64_t{1} << at;
+            EXPECT_NE(firstBytes64Baseline(block.data()) & bit, 0u) << word << " at " << at;
+            if (firstBytesAvx2Available()) {
+                EXPECT_NE(firstBytes64Avx2(block.data()) & bit, 0u) << word << " at " << at;
+            }
+        }
+    }
+}
+
+TEST(FirstBytes, PlainTextLetsNothingThrough)
+{
+    const std::string text(70, 'x');
+    EXPECT_EQ(firstBytes64(text.data()), 0u);
+}
+
+TEST(FirstBytes, BothBuildsAgree)
+{
+    if (!firstBytesAvx2Available()) {
+        GTEST_SKIP() << "gap: this processor has no AVX2, so only the baseline build runs";
+    }
+    std::mt19937 random(3);
+    for (int round = 0; round < 20000; ++round) {
+        const std::string text = noise(random, 70);
+        ASSERT_EQ(firstBytes64Avx2(text.data()), firstBytes64Baseline(text.data())) << text;
+    }
+}
+
+} // namespace
+} // namespace filters

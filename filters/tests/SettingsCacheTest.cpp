@@ -1,0 +1,115 @@
+// The settings snapshot kept between calls: every registry change, made in this process
+// or another, is seen at the next call; a snapshot of one prefix is never served in
+// another; broken settings are never kept.
+
+#include "FiltersModule.h"
+
+#include <platform/Environment.h>
+#include <platform/Registry.h>
+
+#include <fstream>
+#include <string>
+
+namespace filters::testing {
+namespace {
+
+const std::string Page = "<title>Secret</title>";
+const std::string Blanked = "<title>      </title>";
+const std::string Request = "GET http://www.example.com/a.html HTTP/1.1\r\n"
+                            "Host: www.example.com\r\n"
+                            "User-Agent: Mozilla/4.0\r\n"
+                            "\r\n";
+
+class SettingsCache : public FiltersModule {
+protected:
+    void SetUp() override
+    {
+        FiltersModule::SetUp();
+        setResponse(nullptr, 1);
+        setRequest(nullptr, 1);
+    }
+
+    // Imports a .reg text with RegEdit.exe: a process of its own.
+    void importInAnotherProcess(const std::string& body)
+    {
+        const std::string file = (m_prefix.path() / "change.reg").string();
+        std::ofstream(file) << "Windows Registry Editor Version 5.00\r\n\r\n" << body;
+        const testsupport::ProcessResult result =
+            testsupport::runProcess({(testsupport::binDir() / "RegEdit.exe").string(), "/s", file});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+    }
+};
+
+TEST_F(SettingsCache, EachKindOfChangeIsSeenAtTheNextCall)
+{
+    EXPECT_EQ(response(Page), Page);
+    setResponse("HIDEPAGETITLE", 1); // a switch
+    EXPECT_EQ(response(Page), Blanked);
+    setLevel(2); // the level: no response filtering at all
+    EXPECT_EQ(response(Page), Page);
+    setLevel(0xFFFFFFFF);
+    EXPECT_EQ(response(Page), Blanked);
+
+    EXPECT_EQ(request(Request), Request);
+    const std::string stopList = std::string(settings::RequestKey) + "\\STOPSERVERS";
+    settings::saveList(HKEY_LOCAL_MACHINE, stopList.c_str(), {1, {"WWW.EXAMPLE"}}); // a list
+    EXPECT_EQ(request(Request), std::nullopt);
+    settings::saveList(HKEY_LOCAL_MACHINE, stopList.c_str(), {0, {"WWW.EXAMPLE"}}); // its switch
+    EXPECT_EQ(request(Request), Request);
+
+    setResponse("BLOCKBANNERS", 1);
+    EXPECT_EQ(request(Request), Request);
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::BannersKey)
+        .writeString("www.example.com", "localhost"); // the banner table
+    EXPECT_EQ(request(Request)->find("www.example.com"), std::string::npos);
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+TEST_F(SettingsCache, AChangeMadeByAnotherProcessIsSeenAtTheNextCall)
+{
+    EXPECT_EQ(response(Page), Page);
+    importInAnotherProcess("[HKEY_LOCAL_MACHINE\\" + std::string(settings::ResponseKey) +
+                           "]\r\n\"HIDEPAGETITLE\"=dword:00000001\r\n");
+    EXPECT_EQ(response(Page), Blanked);
+
+    EXPECT_EQ(request(Request), Request);
+    importInAnotherProcess("[HKEY_LOCAL_MACHINE\\" + std::string(settings::MainKey) +
+                           "]\r\n\"PRIVACYLEVEL\"=dword:00000002\r\n");
+    EXPECT_EQ(request(Request)->find("User-Agent"), std::string::npos);
+    EXPECT_EQ(response(Page), Page); // level 2: no response filtering
+}
+
+// Two prefixes whose change counters stand at the same number: the second must not be
+// served the first one's settings.
+TEST_F(SettingsCache, AnotherPrefixAtTheSameCounterIsReadAfresh)
+{
+    setResponse("HIDEPAGETITLE", 1);
+    EXPECT_EQ(response(Page), Blanked);
+    const std::uint64_t counter = platform::registry::changeCounter();
+
+    testsupport::TempPrefix other;
+    ASSERT_EQ(m_registerDll("C:\\Program Files\\Umbravia\\Filters.dll"), 1);
+    setLevel(0xFFFFFFFF);
+    setResponse(nullptr, 1);
+    setRequest(nullptr, 1);
+    setResponse("HIDEPAGETITLE", 0);
+    ASSERT_EQ(platform::registry::changeCounter(), counter) << "the case needs equal counters";
+    EXPECT_EQ(response(Page), Page);
+    platform::setPrefix(m_prefix.path());
+}
+
+TEST_F(SettingsCache, BrokenSettingsAreReadAgainUntilRepaired)
+{
+    EXPECT_EQ(response(Page), Page);
+    settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_ALL_ACCESS);
+    ASSERT_EQ(RegDeleteValue(main.get(), "PRIVACYLEVEL"), ERROR_SUCCESS);
+    EXPECT_EQ(response(Page), std::string(Page.size(), '\0'));
+    EXPECT_EQ(response(Page), std::string(Page.size(), '\0'));
+    EXPECT_EQ(m_boxes->calls().size(), 2u);
+    setLevel(0xFFFFFFFF);
+    EXPECT_EQ(response(Page), Page);
+    EXPECT_EQ(m_boxes->calls().size(), 2u);
+}
+
+} // namespace
+} // namespace filters::testing

@@ -1,4 +1,0 @@
-// The IEExt module of the main-window tests: one page.
-#include "MwModule.h"
-
-MW_MODULE_PAGES("IEExt", "IEExt", nullptr)

@@ -1,4 +1,0 @@
-// A Chain module without CreateChain.
-#include "TableModule.h"
-
-UMBRAVIA_EXPORT void SetVendor(int) noexcept {}

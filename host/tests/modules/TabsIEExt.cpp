@@ -1,4 +1,0 @@
-// An IEExt module for the settings dialog tests: one page.
-#include "TabsModule.h"
-
-TABS_MODULE_PAGES("IEExt", "Internet Explorer")
