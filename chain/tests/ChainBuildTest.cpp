@@ -348,7 +348,7 @@ TEST_F(ScriptedHopTest, ABuildOverDeadProxiesEndsWithinFourTimeOuts)
 {
     std::vector<std::string> dead;
     for (int i = 0; i < 8; ++i) {
-        dead.push_back("127.0.0.1:" + std::to_string(pickFreePort()));
+        dead.push_back("127.0.0.1:" + std::to_string(testsupport::freePort()));
     }
     setList(dead);
     setChain("CONNTIMEOUT", 200);
