@@ -756,4 +756,14 @@ void setSendTimeoutMs(DWORD milliseconds)
     g_sendTimeoutMs.store(milliseconds);
 }
 
+SentMessageRefusal::SentMessageRefusal() noexcept
+{
+    detail::ThreadQueue::current()->refuseSent(true);
+}
+
+SentMessageRefusal::~SentMessageRefusal()
+{
+    detail::ThreadQueue::current()->refuseSent(false);
+}
+
 } // namespace platform

@@ -192,4 +192,16 @@ namespace platform {
 DWORD sendTimeoutMs();
 void setSendTimeoutMs(DWORD milliseconds); // tests
 
+// While one lives, a message sent to a window of the calling thread from another thread
+// or process fails at once (SendMessage returns 0, ERROR_INVALID_WINDOW_HANDLE), and the
+// sends already waiting are answered so. A thread that stops answering for a while (the
+// host waiting for its connection threads at exit) then holds up no sender.
+class SentMessageRefusal {
+public:
+    SentMessageRefusal() noexcept;
+    ~SentMessageRefusal();
+    SentMessageRefusal(const SentMessageRefusal&) = delete;
+    SentMessageRefusal& operator=(const SentMessageRefusal&) = delete;
+};
+
 } // namespace platform
