@@ -10,8 +10,9 @@ packages=(
   clang clang-format curl xdg-utils
 )
 if [ "${1:-}" = "--tests" ]; then
-  # Real peers for the tests: upstream proxies and an origin server.
-  packages+=(tinyproxy libclang-rt-14-dev)
+  # Real peers for the tests: upstream proxies and an origin server; ss (iproute2)
+  # reads the listen backlog.
+  packages+=(tinyproxy libclang-rt-14-dev iproute2)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -6,9 +6,6 @@
 #include "Configuration.h"
 
 #include <platform/Modules.h>
-#include <platform/Registrar.h>
-
-#include <string>
 
 namespace {
 
@@ -54,16 +51,8 @@ constexpr platform::ModuleVersionInfo kVersion{sizeof(platform::ModuleVersionInf
                                                "Rigwright",
                                                true};
 
-std::string modulePath()
-{
-    return platform::modulePathOf(reinterpret_cast<const void*>(&modulePath));
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+// An address inside this module, for finding its path.
+void anchor() {}
 
 } // namespace
 
@@ -85,46 +74,14 @@ UMBRAVIA_EXPORT HRESULT DllCanUnloadNow() noexcept
 
 UMBRAVIA_EXPORT HRESULT DllRegisterServer() noexcept
 {
-    try {
-        const std::string module = modulePath();
-        if (module.empty()) {
-            return SELFREG_E_CLASS;
-        }
-        HRESULT hr =
-            platform::updateRegistryFromScript(kRegistrationScript, {{"MODULE", module}}, true);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        const std::u16string path = platform::toUtf16(module);
-        const std::u16string helpDir = platform::toUtf16(folderOf(module));
-        ITypeLib* lib = nullptr;
-        hr = LoadTypeLib(path.c_str(), &lib);
-        if (SUCCEEDED(hr)) {
-            hr = RegisterTypeLib(lib, path.c_str(), helpDir.c_str());
-            lib->Release();
-        }
-        if (FAILED(hr)) {
-            // Nothing half registered: without its type library the class is unusable.
-            (void)platform::updateRegistryFromScript(kRegistrationScript, {{"MODULE", module}},
-                                                     false);
-            return SELFREG_E_TYPELIB;
-        }
-        return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    return platform::com::registerServer(kRegistrationScript,
+                                         reinterpret_cast<const void*>(&anchor));
 }
 
 UMBRAVIA_EXPORT HRESULT DllUnregisterServer() noexcept
 {
-    try {
-        // A library that is not registered any more is no error: unregistering twice works.
-        (void)UnRegisterTypeLib(rigwright::LIBID_RIGWRIGHTLib, 1, 0, 0x409, SYS_WIN64);
-        return platform::updateRegistryFromScript(kRegistrationScript, {{"MODULE", modulePath()}},
-                                                  false);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    return platform::com::unregisterServer(kRegistrationScript, rigwright::LIBID_RIGWRIGHTLib, 1, 0,
+                                           0x409, reinterpret_cast<const void*>(&anchor));
 }
 
 UMBRAVIA_EXPORT const platform::TypeLibDescription* DllGetTypeLibrary(UINT index) noexcept

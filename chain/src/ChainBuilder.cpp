@@ -1,5 +1,8 @@
 #include "ChainBuilder.h"
 
+#include <platform/StopSignal.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string_view>
@@ -28,7 +31,10 @@ ChainBuilder::ChainBuilder(const ChainSettings& settings, ProxySource source, bo
 
 SOCKET ChainBuilder::build()
 {
-    for (int attempt = 0; attempt < MaxBuilds; ++attempt) {
+    m_deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(static_cast<long long>(m_settings.timeoutMs) * BuildTimeouts);
+    for (int attempt = 0; attempt < MaxBuilds && timeLeftMs() > 0; ++attempt) {
         HopSocket socket;
         switch (buildOnce(socket)) {
         case Outcome::Built:
@@ -45,6 +51,10 @@ SOCKET ChainBuilder::build()
 ChainBuilder::Outcome ChainBuilder::buildOnce(HopSocket& socket)
 {
     m_port = 80;
+    const bool tunnels = !m_singleHop && m_settings.pathLength > (m_settings.firewall ? 0 : 1);
+    if (m_settings.firewall && tunnels && m_source.getProxyListCount() <= 0) {
+        return Outcome::Failed; // no public proxy to open a tunnel to
+    }
     bool connected = m_settings.firewall ? connectFirewall(socket) : connectFirstPublic(socket);
     if (!connected) {
         return Outcome::Failed;
@@ -71,7 +81,8 @@ bool ChainBuilder::connectFirewall(HopSocket& socket)
     in_addr address{};
     address.s_addr = htonl(m_settings.firewallAddress);
     return socket.valid() &&
-           socket.connectTo(socketAddress(address, static_cast<int>(m_settings.firewallPort)));
+           socket.connectTo(socketAddress(address, static_cast<int>(m_settings.firewallPort)),
+                            timeLeftMs());
 }
 
 bool ChainBuilder::connectFirstPublic(HopSocket& socket)
@@ -90,15 +101,18 @@ bool ChainBuilder::connectFirstPublic(HopSocket& socket)
     // every attempt gets a fresh one.
     for (int attempt = 0; attempt < count; ++attempt) {
         if (attempt > 0) {
-            Sleep(FirstHopRetryPauseMs);
+            const int pause = std::min(static_cast<int>(FirstHopRetryPauseMs), timeLeftMs());
+            if (!platform::sleepUnlessStopped(pause) || timeLeftMs() == 0) {
+                return false;
+            }
             fetchProxy();
         }
-        std::optional<in_addr> address = HopSocket::resolve(m_host);
+        std::optional<in_addr> address = HopSocket::resolve(m_host, timeLeftMs());
         if (!address || m_port <= 0 || m_port > 65535) {
             continue;
         }
         socket = HopSocket::open(m_settings.timeoutMs);
-        if (socket.valid() && socket.connectTo(socketAddress(*address, m_port))) {
+        if (socket.valid() && socket.connectTo(socketAddress(*address, m_port), timeLeftMs())) {
             return true;
         }
         socket.close();
@@ -109,6 +123,9 @@ bool ChainBuilder::connectFirstPublic(HopSocket& socket)
 ChainBuilder::Outcome ChainBuilder::openTunnel(HopSocket& socket)
 {
     fetchProxy();
+    if (m_host[0] == '\0') {
+        return Outcome::Failed; // "CONNECT :80" would reach nowhere
+    }
     char request[HostBufferSize + 96];
     int length = std::snprintf(request, sizeof request, ConnectFormat, m_host, m_port);
     if (length <= 0 || length >= static_cast<int>(sizeof request) ||
@@ -116,7 +133,7 @@ ChainBuilder::Outcome ChainBuilder::openTunnel(HopSocket& socket)
         return Outcome::Failed;
     }
     char reply[ReplyBufferSize];
-    int got = socket.receiveOnce(reply, sizeof reply);
+    int got = socket.receiveOnce(reply, sizeof reply, timeLeftMs());
     if (got < 0) {
         return Outcome::Failed;
     }
@@ -124,8 +141,18 @@ ChainBuilder::Outcome ChainBuilder::openTunnel(HopSocket& socket)
         std::string_view::npos) {
         return Outcome::Refused;
     }
-    Sleep(AcceptedHopPauseMs);
+    if (!platform::sleepUnlessStopped(static_cast<int>(AcceptedHopPauseMs))) {
+        return Outcome::Failed;
+    }
     return Outcome::Built;
+}
+
+int ChainBuilder::timeLeftMs() const
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          m_deadline - std::chrono::steady_clock::now())
+                          .count();
+    return static_cast<int>(std::clamp<long long>(left, 0, m_settings.timeoutMs));
 }
 
 void ChainBuilder::fetchProxy()

@@ -8,6 +8,8 @@
 
 #include <common/PluginContract.h>
 
+#include <chrono>
+
 namespace chain {
 
 // Listfetch's two entry points.
@@ -27,6 +29,9 @@ public:
     // Sizes of the design: the host text buffer and the one receive of a hop's reply.
     static constexpr int HostBufferSize = 512;
     static constexpr int ReplyBufferSize = 4096;
+    // A whole build, first-hop attempts and rebuilds included, ends within this many
+    // time-outs (CONNTIMEOUT): a list of dead proxies must not hold a connection for hours.
+    static constexpr int BuildTimeouts = 4;
 
     ChainBuilder(const ChainSettings& settings, ProxySource source, bool singleHop);
 
@@ -41,12 +46,16 @@ private:
     bool connectFirstPublic(HopSocket& socket);
     Outcome openTunnel(HopSocket& socket);
     void fetchProxy();
+    // The time a connect, lookup or reply may take now: the time-out, cut to what is left
+    // of the build's deadline; 0 once that has passed.
+    int timeLeftMs() const;
 
     ChainSettings m_settings;
     ProxySource m_source;
     bool m_singleHop;
     char m_host[HostBufferSize] = {};
     int m_port = 80;
+    std::chrono::steady_clock::time_point m_deadline;
 };
 
 } // namespace chain

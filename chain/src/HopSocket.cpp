@@ -1,6 +1,7 @@
 #include "HopSocket.h"
 
-#include <fcntl.h>
+#include <platform/StopSignal.h>
+
 #include <poll.h>
 
 #include <cerrno>
@@ -32,28 +33,9 @@ HopSocket HopSocket::open(int timeoutMs)
     return HopSocket(s, timeoutMs);
 }
 
-bool HopSocket::connectTo(const sockaddr_in& address)
+bool HopSocket::connectTo(const sockaddr_in& address, int timeoutMs)
 {
-    int flags = ::fcntl(m_socket, F_GETFL);
-    if (flags < 0 || ::fcntl(m_socket, F_SETFL, flags | O_NONBLOCK) != 0) {
-        return false;
-    }
-    int rc = ::connect(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    bool connected = rc == 0;
-    if (rc != 0 && errno == EINPROGRESS) {
-        pollfd p{m_socket, POLLOUT, 0};
-        int ready;
-        do {
-            ready = ::poll(&p, 1, m_timeoutMs);
-        } while (ready < 0 && errno == EINTR);
-        int error = 0;
-        socklen_t length = sizeof error;
-        connected = ready == 1 &&
-                    ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-                    error == 0;
-    }
-    ::fcntl(m_socket, F_SETFL, flags);
-    return connected;
+    return platform::connectWithin(m_socket, address, timeoutMs);
 }
 
 bool HopSocket::sendAll(std::string_view bytes)
@@ -72,8 +54,11 @@ bool HopSocket::sendAll(std::string_view bytes)
     return true;
 }
 
-int HopSocket::receiveOnce(char* buffer, int size)
+int HopSocket::receiveOnce(char* buffer, int size, int timeoutMs)
 {
+    if (platform::waitForSocket(m_socket, POLLIN, timeoutMs) != platform::WaitResult::Ready) {
+        return -1;
+    }
     ssize_t n;
     do {
         n = ::recv(m_socket, buffer, static_cast<std::size_t>(size), 0);
@@ -96,25 +81,12 @@ void HopSocket::close()
     }
 }
 
-std::optional<in_addr> HopSocket::resolve(const char* host)
+std::optional<in_addr> HopSocket::resolve(const char* host, int timeoutMs)
 {
-    in_addr address{};
-    if (host == nullptr || host[0] == '\0') {
+    if (host == nullptr) {
         return std::nullopt;
     }
-    if (::inet_pton(AF_INET, host, &address) == 1) {
-        return address;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return std::nullopt;
-    }
-    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return address;
+    return platform::resolveIPv4(host, timeoutMs);
 }
 
 } // namespace chain

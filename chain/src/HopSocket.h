@@ -27,18 +27,19 @@ public:
 
     bool valid() const { return m_socket != INVALID_SOCKET; }
     SOCKET get() const { return m_socket; }
-    // Connects within the socket's time-out (the system's own connect time-out is far
-    // longer); the socket is blocking again afterwards.
-    bool connectTo(const sockaddr_in& address);
+    // Connects within timeoutMs (the system's own connect time-out is far longer), or
+    // until the host's stop; the socket is blocking again afterwards.
+    bool connectTo(const sockaddr_in& address, int timeoutMs);
     bool sendAll(std::string_view bytes);
-    // One receive of at most size bytes: the count, 0 when the peer closed, -1 on an
-    // error or the time-out.
-    int receiveOnce(char* buffer, int size);
+    // One receive of at most size bytes within timeoutMs: the count, 0 when the peer
+    // closed, -1 on an error, the time-out or the host's stop.
+    int receiveOnce(char* buffer, int size, int timeoutMs);
     SOCKET release();
     void close();
 
-    // A dotted IPv4 address as it is, otherwise the first IPv4 address of the name.
-    static std::optional<in_addr> resolve(const char* host);
+    // A dotted IPv4 address as it is, otherwise the first IPv4 address of the name, found
+    // within timeoutMs (a lookup that takes longer, or that the host's stop cuts, fails).
+    static std::optional<in_addr> resolve(const char* host, int timeoutMs);
 
 private:
     explicit HopSocket(SOCKET socket, int timeoutMs) : m_socket(socket), m_timeoutMs(timeoutMs) {}

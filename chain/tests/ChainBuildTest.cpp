@@ -4,9 +4,13 @@
 #include "ChainTestFixture.h"
 #include "TinyProxy.h"
 
+#include <platform/StopSignal.h>
+
 #include <sys/socket.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <numeric>
 #include <thread>
@@ -326,6 +330,53 @@ TEST_F(ScriptedHopTest, FirewallSingleHopNeedsNoList)
     EXPECT_NE(s, INVALID_SOCKET);
     EXPECT_TRUE(testsupport::waitFor([&] { return firewall.connections() == 1; }));
     closesocket(s);
+}
+
+TEST_F(ScriptedHopTest, FirewallWithoutPublicProxiesFailsBeforeSendingAnything)
+{
+    LoopbackServer firewall(LoopbackServer::scriptedHop("HTTP/1.0 200 OK\r\n\r\n"));
+    setList({});
+    setFirewall(firewall.port());
+    setChain("PATHLENGTH", 1);
+    EXPECT_EQ(createChain(), INVALID_SOCKET);
+    // Not even a connection, and no "CONNECT :80" to a proxy the list never named.
+    EXPECT_EQ(firewall.connections(), 0);
+    EXPECT_TRUE(firewall.requests().empty());
+}
+
+TEST_F(ScriptedHopTest, ABuildOverDeadProxiesEndsWithinFourTimeOuts)
+{
+    std::vector<std::string> dead;
+    for (int i = 0; i < 8; ++i) {
+        dead.push_back("127.0.0.1:" + std::to_string(testsupport::freePort()));
+    }
+    setList(dead);
+    setChain("CONNTIMEOUT", 200);
+    setVendor(1);
+    // One pass over the list would pause a second before each of the 8 attempts.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(createChain(), INVALID_SOCKET);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}
+
+TEST_F(ScriptedHopTest, TheHostsStopEndsABuildWaitingForASilentHop)
+{
+    LoopbackServer firewall(LoopbackServer::scriptedHop(""));
+    setList({"127.0.0.1:" + std::to_string(firewall.port())});
+    setFirewall(firewall.port());
+    setChain("PATHLENGTH", 1);
+    setChain("CONNTIMEOUT", 60000);
+    auto stop = std::make_shared<platform::StopSignal>();
+    auto building = std::async(std::launch::async, [&] {
+        platform::StopSignal::Scope watching(stop);
+        return createChain();
+    });
+    ASSERT_TRUE(testsupport::waitFor([&] { return firewall.requests().size() == 1; }));
+    EXPECT_EQ(building.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    stop->raise();
+    ASSERT_EQ(building.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(building.get(), INVALID_SOCKET);
+    EXPECT_TRUE(testsupport::waitFor([&] { return firewall.peerCloses() == 1; }));
 }
 
 // Registry failures: each build fails with its box and makes no connection.

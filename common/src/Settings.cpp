@@ -123,26 +123,30 @@ std::optional<StringList> readList(HKEY root, const char* path)
     }
     StringList list;
     list.enabled = key.readDword(nullptr).value_or(0);
-    for (DWORD index = 0;; ++index) {
-        char name[257];
-        DWORD nameLength = sizeof name;
-        BYTE data[1024];
-        DWORD dataSize = sizeof data;
-        DWORD type = 0;
-        LONG rc =
-            RegEnumValue(key.get(), index, name, &nameLength, nullptr, &type, data, &dataSize);
-        if (rc == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (rc != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
-        if (type == REG_SZ && dataSize > 0 && data[0] != 0) {
-            list.entries.emplace_back(reinterpret_cast<const char*>(data),
-                                      strnlen(reinterpret_cast<const char*>(data), dataSize));
-        }
+    if (readListEntries(key.get(), 257, 1024, list.entries) != ERROR_NO_MORE_ITEMS) {
+        return std::nullopt;
     }
     return list;
+}
+
+LONG readListEntries(HKEY key, DWORD nameBytes, DWORD dataBytes, std::vector<std::string>& entries)
+{
+    std::vector<char> name(nameBytes);
+    std::vector<BYTE> data(dataBytes);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = nameBytes;
+        DWORD dataSize = dataBytes;
+        DWORD type = 0;
+        const LONG rc = RegEnumValue(key, index, name.data(), &nameLength, nullptr, &type,
+                                     data.data(), &dataSize);
+        if (rc != ERROR_SUCCESS) {
+            return rc;
+        }
+        if (type == REG_SZ && dataSize > 0 && data[0] != 0) {
+            entries.emplace_back(reinterpret_cast<const char*>(data.data()),
+                                 strnlen(reinterpret_cast<const char*>(data.data()), dataSize));
+        }
+    }
 }
 
 LONG saveList(HKEY root, const char* path, const StringList& list)

@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <thread>
 
 namespace host::app {
@@ -216,8 +217,14 @@ void HostApplication::shutDown()
         m_server->Stop();
     }
     // Closing the open connections and waiting for their threads before the modules go:
-    // a relay thread must never call into a module that has been unloaded.
+    // a connection thread must never run in a module that has been unloaded. Should one
+    // not have ended, the modules are told to exit but stay mapped until the process ends.
+    const bool idle = m_server->endConnections();
     m_server.reset();
+    if (!idle) {
+        std::fputs("Umbravia: a connection thread did not end; the modules stay loaded\n", stderr);
+        m_modules.keepLoaded();
+    }
     m_modules.exitAndUnload();
 }
 

@@ -33,6 +33,9 @@ ModuleTable::LoadOutcome fail(const char* text)
 
 ModuleTable::~ModuleTable()
 {
+    if (m_keepLoaded) {
+        return;
+    }
     for (HMODULE& module : m_modules) {
         if (module != nullptr) {
             FreeLibrary(module);
@@ -111,6 +114,9 @@ void ModuleTable::exitAndUnload()
         }
         if (auto onExit = contract::bind(module, contract::OnProgramExit)) {
             onExit();
+        }
+        if (m_keepLoaded) {
+            continue;
         }
         FreeLibrary(module);
         module = nullptr;

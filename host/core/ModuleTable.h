@@ -45,8 +45,12 @@ public:
         return reinterpret_cast<Fn>(lookup(slot, name));
     }
 
-    // For each loaded slot in order: OnProgramExit when exported, then unload.
+    // For each loaded slot in order: OnProgramExit when exported, then unload (unless
+    // keepLoaded() was called).
     void exitAndUnload();
+    // From now on nothing is unloaded, not even by the destructor: a thread may still run
+    // in a module, so its code must stay mapped until the process ends.
+    void keepLoaded() { m_keepLoaded = true; }
 
     // Bound at start (null when the slot is empty).
     CreateChainFn createChain = nullptr;
@@ -58,6 +62,7 @@ private:
     LoadOutcome loadSlot(Slot slot);
 
     std::array<HMODULE, 4> m_modules{};
+    bool m_keepLoaded = false;
 };
 
 } // namespace host

@@ -5,6 +5,7 @@
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace host {
@@ -64,6 +65,16 @@ int readProxyPortOrExit()
         endProcessNow(0);
     }
     return *port;
+}
+
+int firstRequestTimeoutMs()
+{
+    constexpr DWORD DefaultSeconds = 60;
+    constexpr DWORD MaxSeconds = 24 * 60 * 60; // keeps the milliseconds within an int
+    const DWORD seconds =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "FIRSTREQUESTTIMEOUT")
+            .value_or(DefaultSeconds);
+    return seconds == 0 ? -1 : static_cast<int>(std::min(seconds, MaxSeconds) * 1000);
 }
 
 } // namespace host

@@ -11,6 +11,9 @@ int chainInUse();
 // The unnamed DWORD of DLLs\Filters.dll\Req (Res); off when the key or value is missing.
 bool requestFilteringOn();
 bool responseFilteringOn();
+// FIRSTREQUESTTIMEOUT of the main key, in milliseconds: how long a client may take to
+// send its first request head (DWORD seconds, 60 when missing; 0 means no limit, -1 here).
+int firstRequestTimeoutMs();
 // PROXYPORT of the main key (1-65535), or nothing after "Inavlid registry status" was
 // shown (the
 // caller must then end the process with exit code 0).

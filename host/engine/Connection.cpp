@@ -43,6 +43,7 @@ bool Connection::shutDown()
         return false;
     }
     m_shutDown = true;
+    m_shutDownChanged.notify_all();
     if (m_client != INVALID_SOCKET) {
         shutdown(m_client, SD_BOTH);
     }
@@ -50,6 +51,31 @@ bool Connection::shutDown()
         shutdown(m_server, SD_BOTH);
     }
     return true;
+}
+
+void Connection::clientFinished()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_shutDown && m_server != INVALID_SOCKET) {
+        shutdown(m_server, SD_SEND);
+    }
+}
+
+bool Connection::waitForShutDown(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_shutDownChanged.wait_for(lock, timeout, [this] { return m_shutDown; });
+}
+
+void Connection::noteServerActivity()
+{
+    m_lastServerActivity = std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+std::chrono::steady_clock::duration Connection::serverSilence() const
+{
+    const std::chrono::steady_clock::duration last(m_lastServerActivity.load());
+    return std::chrono::steady_clock::now().time_since_epoch() - last;
 }
 
 bool Connection::isShutDown() const

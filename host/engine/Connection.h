@@ -7,6 +7,9 @@
 
 #include <platform/Sockets.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 namespace host {
@@ -26,6 +29,15 @@ public:
     void attachServer(SOCKET server);
     // Shuts both sockets down (both directions). True for the first caller only.
     bool shutDown();
+    // The client has sent all it will (it half-closed, or closed): the server is told so,
+    // and the response goes on flowing until the server ends it.
+    void clientFinished();
+    // Waits until the connection is shut down; false when the time ran out first.
+    bool waitForShutDown(std::chrono::milliseconds timeout);
+    // The server-to-client relay notes each chunk, so that the client's side can tell a
+    // server still answering from one that waits for more of a client that has gone.
+    void noteServerActivity();
+    std::chrono::steady_clock::duration serverSilence() const;
     bool isShutDown() const;
 
 private:
@@ -34,6 +46,9 @@ private:
     mutable std::mutex m_mutex; // guards m_server and m_shutDown
     SOCKET m_server = INVALID_SOCKET;
     bool m_shutDown = false;
+    std::condition_variable m_shutDownChanged;
+    std::atomic<std::chrono::steady_clock::rep> m_lastServerActivity{
+        std::chrono::steady_clock::now().time_since_epoch().count()};
 };
 
 } // namespace host

@@ -6,7 +6,12 @@
 #include "core/RuntimeSettings.h"
 
 #include <platform/MessageBox.h>
+#include <platform/StopSignal.h>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace host {
@@ -15,23 +20,17 @@ namespace {
 constexpr const char* ProgramTitle = "Umbravia";
 constexpr const char* FailedToConnect = "Failed to connect";
 constexpr int ResolveAttempts = 5;
+constexpr int ResolveTimeoutMs = 10000;
+// The system's own connect bound; only the stop cuts it short.
+constexpr int ConnectTimeoutMs = -1;
 constexpr unsigned short OriginPort = 80;
 } // namespace
 
 std::optional<in_addr> resolveOrigin(const std::string& host)
 {
-    in_addr address{};
-    if (inet_pton(AF_INET, host.c_str(), &address) == 1) {
-        return address;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    for (int attempt = 0; attempt < ResolveAttempts; ++attempt) {
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
-            address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-            freeaddrinfo(found);
+    // Each lookup runs apart from this thread, so that the proxy's stop abandons it.
+    for (int attempt = 0; attempt < ResolveAttempts && !platform::stopRequested(); ++attempt) {
+        if (std::optional<in_addr> address = platform::resolveIPv4(host, ResolveTimeoutMs)) {
             return address;
         }
     }
@@ -63,11 +62,23 @@ SOCKET FirstRequest::run(bool& tunnel)
 
 std::optional<std::string> FirstRequest::accumulate()
 {
+    // A client that never completes its head (a byte a second, an HTTP/0.9 line, a
+    // lower-case "host:") must not hold this thread for good.
+    const int timeoutMs = firstRequestTimeoutMs();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!m_head.full()) {
         if (!m_state.serverRunning.load()) {
             return std::nullopt;
         }
-        if (m_head.receiveMore(m_client) <= 0) {
+        int waitMs = -1;
+        if (timeoutMs >= 0) {
+            waitMs = static_cast<int>(
+                std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           deadline - std::chrono::steady_clock::now())
+                                           .count()));
+        }
+        if (platform::waitForSocket(m_client, POLLIN, waitMs) != platform::WaitResult::Ready ||
+            m_head.receiveMore(m_client) <= 0) {
             return std::nullopt;
         }
         if (auto host = request::extractHost(m_head.text())) {
@@ -94,7 +105,11 @@ SOCKET FirstRequest::throughSingleHop()
         // The program learns of the failure at once, not when someone answers the box;
         // the session releases the socket itself.
         shutdown(m_client, SHUT_RDWR);
-        MessageBox(0, FailedToConnect, ProgramTitle, MB_OK);
+        // A build cut short by the exit is no failure to tell the user about (and the
+        // main thread, which shows the boxes, no longer answers).
+        if (!platform::stopRequested()) {
+            MessageBox(0, FailedToConnect, ProgramTitle, MB_OK);
+        }
         return INVALID_SOCKET;
     }
     m_head.sendTo(hop);
@@ -115,7 +130,7 @@ SOCKET FirstRequest::connectDirect(const std::string& host)
     origin.sin_family = AF_INET;
     origin.sin_addr = *address;
     origin.sin_port = htons(OriginPort); // whatever port the host text names
-    if (connect(server, reinterpret_cast<sockaddr*>(&origin), sizeof origin) != 0) {
+    if (!platform::connectWithin(server, origin, ConnectTimeoutMs)) {
         closesocket(server);
         return INVALID_SOCKET;
     }

@@ -37,7 +37,8 @@ private:
 };
 
 // The origin's IPv4 address: a dotted address as written, else resolved by name with up
-// to five attempts in a row. Nothing when every attempt failed.
+// to five attempts in a row, each bounded to 10 s. Nothing when every attempt failed or
+// the proxy's stop came first.
 std::optional<in_addr> resolveOrigin(const std::string& host);
 
 } // namespace host

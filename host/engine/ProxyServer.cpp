@@ -3,11 +3,17 @@
 #include "Connection.h"
 #include "ProxyState.h"
 #include "Session.h"
+#include "ShortageLog.h"
 #include "core/ModuleTable.h"
 
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
+#include <platform/Windows.h>
 
+#include <fcntl.h>
+#include <poll.h>
+
+#include <cerrno>
 #include <chrono>
 #include <memory>
 
@@ -16,9 +22,10 @@ namespace host {
 namespace {
 constexpr const char* ChainCaption = "Chian";
 constexpr const char* FailedLoadDllModule = "Failed to load Dll Module";
-constexpr int ListenBacklog = 100;
 constexpr auto AcceptPause = std::chrono::milliseconds(50);
-constexpr auto ConnectionsEndWait = std::chrono::seconds(10);
+// Woken connection threads end within moments; the bound only covers a thread stuck
+// where no stop reaches it, which then keeps the modules loaded.
+constexpr auto ConnectionsEndWait = std::chrono::seconds(5);
 
 bool listenOnAllAddresses()
 {
@@ -29,10 +36,17 @@ bool listenOnAllAddresses()
 
 ProxyServer::~ProxyServer()
 {
+    endConnections();
+}
+
+bool ProxyServer::endConnections()
+{
     Stop();
     join();
-    m_state.connections.shutdownAll();
-    m_state.connections.waitIdle(ConnectionsEndWait);
+    // A relay thread may be waiting for this thread to answer a filter's notification.
+    platform::SentMessageRefusal refusal;
+    m_state.connections.stopAll();
+    return m_state.connections.waitIdle(ConnectionsEndWait);
 }
 
 int ProxyServer::Start(int port)
@@ -85,11 +99,16 @@ void ProxyServer::listenerThread()
         m_handshake.set();
         return;
     }
+    m_reserve = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     m_running = true;
     m_state.serverRunning = true;
     m_handshake.set();
 
     acceptLoop();
+    if (m_reserve >= 0) {
+        ::close(m_reserve);
+        m_reserve = -1;
+    }
 
     {
         std::lock_guard lock(m_socketMutex);
@@ -113,7 +132,7 @@ bool ProxyServer::openListener()
     address.sin_port = htons(static_cast<unsigned short>(m_port.load()));
     address.sin_addr.s_addr = htonl(listenOnAllAddresses() ? INADDR_ANY : INADDR_LOOPBACK);
     if (bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listening, ListenBacklog) != 0) {
+        listen(listening, SOMAXCONN) != 0) {
         closesocket(listening);
         return false;
     }
@@ -136,6 +155,7 @@ void ProxyServer::acceptLoop()
         if (client == INVALID_SOCKET) {
             if (m_running.load()) {
                 ++m_acceptFailures; // out of descriptors, for example: skip it, pause
+                refuseWaitingClient(listening, errno);
                 pauseAfterFailedAccept();
             }
             continue;
@@ -146,6 +166,31 @@ void ProxyServer::acceptLoop()
             break;
         }
         newConnection(client);
+    }
+}
+
+void ProxyServer::refuseWaitingClient(SOCKET listening, int error)
+{
+    if (error != EMFILE && error != ENFILE) {
+        return;
+    }
+    // The accept fails before it looks at the queue: only a client actually waiting
+    // is refused (and an accept with nobody waiting would block here).
+    pollfd waiting{listening, POLLIN, 0};
+    if (::poll(&waiting, 1, 0) != 1) {
+        return;
+    }
+    logShortage(Shortage::Descriptors, error);
+    // The waiting client is closed with the reserve descriptor, so that it learns at
+    // once instead of waiting for a proxy that cannot take it.
+    if (m_reserve >= 0) {
+        ::close(m_reserve);
+        m_reserve = -1;
+        SOCKET client = accept(listening, nullptr, nullptr);
+        if (client != INVALID_SOCKET) {
+            closesocket(client);
+        }
+        m_reserve = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     }
 }
 
@@ -163,6 +208,9 @@ void ProxyServer::newConnection(SOCKET client)
     auto session = std::make_shared<Session>(m_state, connection);
     connection.reset();
     if (!m_state.connections.startThread([session] { session->run(); })) {
+        if (!m_state.connections.stopped()) {
+            logShortage(Shortage::Threads, EAGAIN);
+        }
         session.reset(); // closes the client socket and frees the records
     }
     m_state.notifyActivity();

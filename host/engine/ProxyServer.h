@@ -22,8 +22,7 @@ struct ProxyState;
 class ProxyServer {
 public:
     explicit ProxyServer(ProxyState& state) : m_state(state) {}
-    // Stops the listener, closes every open connection and waits for their threads, so
-    // that nothing calls into a module after the host unloads it.
+    // endConnections(), for an owner that did not call it.
     ~ProxyServer();
     ProxyServer(const ProxyServer&) = delete;
     ProxyServer& operator=(const ProxyServer&) = delete;
@@ -42,6 +41,12 @@ public:
     HandshakeEvent& handshake() { return m_handshake; }
     // Waits for the listener thread of the last run to end.
     void join();
+    // The end of the engine, before the modules go: stops the listener, wakes and closes
+    // every connection thread (also one blocked in a lookup, a connect or CreateChain)
+    // and waits for them, refusing meanwhile the messages they send to the calling
+    // thread's windows, which no longer answers. True when no connection thread is left:
+    // only then may the modules they call be unloaded. No connection starts afterwards.
+    bool endConnections();
     int port() const { return m_port.load(); }
     // Accepts that failed while running (skipped, each followed by a short pause).
     unsigned acceptFailures() const { return m_acceptFailures.load(); }
@@ -50,6 +55,8 @@ private:
     void listenerThread();
     bool openListener();
     void acceptLoop();
+    // Out of descriptors: logs it and closes the client the accept could not take.
+    void refuseWaitingClient(SOCKET listening, int error);
     void pauseAfterFailedAccept() const;
     void newConnection(SOCKET client);
 
@@ -62,6 +69,7 @@ private:
     std::atomic<int> m_port{0};
     std::atomic<bool> m_running{false};
     std::atomic<unsigned> m_acceptFailures{0};
+    int m_reserve = -1; // a descriptor kept free for refusing a client; listener thread only
     HandshakeEvent m_handshake;
 };
 

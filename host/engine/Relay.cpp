@@ -21,17 +21,36 @@ Relay::Relay(ProxyState& state, std::shared_ptr<Connection> connection, Directio
 void Relay::run()
 {
     while (m_state.serverRunning.load()) {
-        if (m_chunk.receive(m_source) <= 0 || !m_state.serverRunning.load()) {
+        const int received = m_chunk.receive(m_source);
+        if (received == 0 && m_direction == ClientToServer && m_state.serverRunning.load()) {
+            awaitResponseEnd();
+            break;
+        }
+        if (received <= 0 || !m_state.serverRunning.load()) {
             break;
         }
         if (m_direction == ClientToServer) {
             processRequestChunk();
         } else {
+            m_connection->noteServerActivity();
             processResponseChunk();
         }
         m_chunk.sendTo(m_destination); // a send error shows at the next receive
     }
     m_connection->shutDown();
+}
+
+void Relay::awaitResponseEnd()
+{
+    m_connection->clientFinished();
+    // A client that closed entirely looks the same as one that only half-closed: the
+    // response goes on while the server keeps sending, and a silent server ends it.
+    m_connection->noteServerActivity();
+    while (!m_connection->waitForShutDown(HalfCloseSilence)) {
+        if (m_connection->serverSilence() >= HalfCloseSilence || !m_state.serverRunning.load()) {
+            return;
+        }
+    }
 }
 
 void Relay::processRequestChunk()
@@ -50,6 +69,10 @@ void Relay::processRequestChunk()
     if (!chained && !m_tunnel && !firewall) {
         if (auto host = request::extractHost(m_chunk.text())) {
             m_chunk.rewriteToOriginForm(*host);
+        } else if (auto target = request::absoluteTargetHost(m_chunk.text())) {
+            // The head's "Host:" line lies beyond this chunk: its request line names the
+            // host itself.
+            m_chunk.rewriteToOriginForm(*target);
         }
     }
 }

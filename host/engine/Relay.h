@@ -5,6 +5,7 @@
 
 #include "ChunkBuffer.h"
 
+#include <chrono>
 #include <memory>
 
 namespace host {
@@ -15,6 +16,7 @@ struct ProxyState;
 class Relay {
 public:
     enum Direction { ClientToServer = 0, ServerToClient = 1 };
+    static constexpr std::chrono::seconds HalfCloseSilence{2};
 
     Relay(ProxyState& state, std::shared_ptr<Connection> connection, Direction direction,
           bool tunnel);
@@ -24,6 +26,10 @@ public:
     void run();
 
 private:
+    // The client ended its side: tells the server and waits until it ends the response
+    // (the other relay then shuts the connection down) or stays silent for
+    // HalfCloseSilence.
+    void awaitResponseEnd();
     void processRequestChunk();
     void processResponseChunk();
 

@@ -98,4 +98,24 @@ std::size_t rewriteToOriginForm(char* data, std::size_t length, std::string_view
     return newLength;
 }
 
+std::optional<std::string> absoluteTargetHost(std::string_view text)
+{
+    constexpr std::string_view Scheme = " http://";
+    for (std::size_t line = 0; line < text.size();) {
+        const std::size_t end = std::min(text.find('\n', line), text.size());
+        const std::string_view current = text.substr(line, end - line);
+        const std::size_t method = current.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+        if (method != std::string_view::npos && method > 0 &&
+            current.substr(method, Scheme.size()) == Scheme) {
+            const std::string_view rest = current.substr(method + Scheme.size());
+            const std::size_t hostEnd = std::min(rest.find_first_of("/ \r?#"), rest.size());
+            if (hostEnd > 0 && hostEnd < rest.size()) {
+                return std::string(rest.substr(0, hostEnd));
+            }
+        }
+        line = end + 1;
+    }
+    return std::nullopt;
+}
+
 } // namespace host::request

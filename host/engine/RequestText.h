@@ -28,6 +28,10 @@ bool isKnownBrowser(std::string_view lowerUserAgent);
 // "connect " anywhere in the lowercased text.
 bool isConnectRequest(std::string_view text);
 
+// The host of the first request line in absolute form ("GET http://host/..." at the
+// start of the text or of a line); nothing when there is none.
+std::optional<std::string> absoluteTargetHost(std::string_view text);
+
 // Removes the first "http://<host>" from the bytes at data (length bytes, a zero byte
 // after them) and returns the new length; the zero byte follows the new end.
 std::size_t rewriteToOriginForm(char* data, std::size_t length, std::string_view host);

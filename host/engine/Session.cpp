@@ -4,10 +4,14 @@
 #include "FirstRequest.h"
 #include "ProxyState.h"
 #include "Relay.h"
+#include "ShortageLog.h"
 #include "core/ModuleTable.h"
 #include "core/RuntimeSettings.h"
 
 #include <platform/MessageBox.h>
+#include <platform/StopSignal.h>
+
+#include <cerrno>
 
 namespace host {
 
@@ -23,6 +27,13 @@ void sendAtOnce(SOCKET socket)
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 } // namespace
+
+void Session::noteNoThread() const
+{
+    if (!m_state.connections.stopped()) {
+        logShortage(Shortage::Threads, EAGAIN);
+    }
+}
 
 void Session::run()
 {
@@ -53,8 +64,8 @@ SOCKET Session::obtainOutgoing(bool& tunnel)
 {
     if (m_state.firewall.enabled.load()) {
         SOCKET server = createChain();
-        if (server == INVALID_SOCKET) {
-            MessageBox(0, FirewallProblem, ProgramTitle, MB_OK);
+        if (server == INVALID_SOCKET && !platform::stopRequested()) {
+            MessageBox(0, FirewallProblem, ProgramTitle, MB_OK); // not for a build the exit cut
         }
         return server;
     }
@@ -84,10 +95,12 @@ void Session::startRelays(bool tunnel)
     auto toClient = std::make_shared<Relay>(m_state, m_connection, Relay::ServerToClient, tunnel);
     ConnectionTracker& threads = m_state.connections;
     if (!threads.startThread([toServer] { toServer->run(); })) {
+        noteNoThread();
         m_connection->shutDown(); // no relay runs: the records and sockets go with us
         return;
     }
     if (!threads.startThread([toClient] { toClient->run(); })) {
+        noteNoThread();
         m_connection->shutDown(); // ends the relay already running; it frees its record
     }
 }

@@ -26,6 +26,7 @@ private:
     SOCKET createChain() const;
     void recordLocalAddress(SOCKET server);
     void startRelays(bool tunnel);
+    void noteNoThread() const;
 
     ProxyState& m_state;
     std::shared_ptr<Connection> m_connection;

@@ -3,7 +3,10 @@
 
 #include "EngineFixture.h"
 
+#include <platform/StopSignal.h>
+
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -24,6 +27,30 @@ std::string bodyFor(const std::string& target)
     return body;
 }
 } // namespace
+
+// The exit's guarantee: every counted thread is woken wherever it waits, and none
+// starts afterwards, so the modules can go once the count is zero.
+TEST(ConnectionTrackerTest, StopAllWakesBlockedThreadsAndRefusesNewOnes)
+{
+    host::ConnectionTracker tracker;
+    std::atomic<int> woken{0};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(tracker.startThread([&] {
+            if (!platform::sleepUnlessStopped(60000)) {
+                ++woken;
+            }
+        }));
+    }
+    EXPECT_FALSE(tracker.waitIdle(std::chrono::milliseconds(50)));
+    tracker.stopAll();
+    EXPECT_TRUE(tracker.waitIdle(std::chrono::seconds(10)));
+    EXPECT_EQ(woken.load(), 4);
+    EXPECT_TRUE(tracker.stopped());
+    bool ran = false;
+    EXPECT_FALSE(tracker.startThread([&] { ran = true; }));
+    EXPECT_EQ(tracker.threadCount(), 0u);
+    EXPECT_FALSE(ran);
+}
 
 TEST_F(EngineTest, TwoHundredClientsGetTheirOwnResponses)
 {

@@ -106,6 +106,44 @@ TEST_F(EngineTest, HeadFillingTheBufferWithoutHostLineIsRefused)
     EXPECT_EQ(chainCalls(), "");
 }
 
+TEST_F(EngineTest, HalfClosedClientStillGetsTheWholeResponse)
+{
+    OriginServer origin;
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    ASSERT_TRUE(client.send(
+        proxyRequest(origin.address(), "/half", InternetExplorer, "Connection: close\r\n")));
+    ASSERT_EQ(::shutdown(client.socket(), SHUT_WR), 0); // all the request there is
+    EXPECT_EQ(client.responseBody(), "target=/half");
+    EXPECT_TRUE(client.closedByPeer());
+    EXPECT_TRUE(connectionsEnded());
+}
+
+TEST_F(EngineTest, HostLineSplitAtTheChunkBoundaryStillGetsOriginForm)
+{
+    OriginServer origin(OriginServer::Mode::Record);
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/first")));
+    ASSERT_TRUE(origin.waitForConnections(1));
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return origin.received().find("\r\n\r\n") != std::string::npos; }));
+    // The next request of the connection is relayed in chunks of 16,384 bytes: pad it
+    // so that the first chunk ends inside "Host:".
+    const std::string line = "GET http://" + origin.address() + "/second HTTP/1.1\r\n";
+    const std::string padName = "X-Pad: ";
+    const std::size_t pad = 16384 - line.size() - padName.size() - 2 - 3;
+    const std::string second = line + padName + std::string(pad, 'p') +
+                               "\r\nHost: " + origin.address() +
+                               "\r\nUser-Agent: " + InternetExplorer + "\r\n\r\n";
+    ASSERT_EQ(second.find("Host:"), 16384u - 3);
+    const std::size_t before = origin.received().size();
+    ASSERT_TRUE(client.send(second));
+    ASSERT_TRUE(origin.waitForBytes(before + second.size() - 7 - origin.address().size()));
+    const std::string relayed = origin.received().substr(before);
+    EXPECT_EQ(relayed.rfind("GET /second HTTP/1.1\r\n", 0), 0u) << relayed.substr(0, 80);
+}
+
 TEST_F(EngineTest, NonBrowserGoesUnchangedThroughOneHopAsATunnel)
 {
     OriginServer upstream(OriginServer::Mode::Echo, "127.0.0.1", testsupport::freePort());

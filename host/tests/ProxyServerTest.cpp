@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -179,7 +181,7 @@ TEST_F(EngineTest, RelayThreadThatCannotStartClosesItsConnection)
     EXPECT_TRUE(m_server->IsRunning());
 }
 
-TEST_F(EngineTest, FailingAcceptIsSkippedWithoutSpinning)
+TEST_F(EngineTest, ClientsBeyondTheDescriptorLimitAreRefusedAtOnceWithoutSpinning)
 {
     OriginServer origin;
     ASSERT_TRUE(start());
@@ -197,10 +199,13 @@ TEST_F(EngineTest, FailingAcceptIsSkippedWithoutSpinning)
     ASSERT_FALSE(hogs.empty());
     ::close(hogs.back());
     hogs.pop_back();
-    Client waiting(m_port);
-    ASSERT_TRUE(waiting.connected());
-    EXPECT_TRUE(testsupport::waitFor([&] { return m_server->acceptFailures() >= 2; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Client refused(m_port);
+    ASSERT_TRUE(refused.connected());
+    ASSERT_TRUE(refused.send(proxyRequest(origin.address(), "/short")));
+    // Closed at once (or served, should a descriptor have come free), never left
+    // waiting in the queue for one.
+    const std::string body = refused.responseBody();
+    EXPECT_TRUE(body == "target=/short" || refused.closedByPeer(100)) << body;
     for (int fd : hogs) {
         ::close(fd);
     }
@@ -208,8 +213,50 @@ TEST_F(EngineTest, FailingAcceptIsSkippedWithoutSpinning)
     // Pausing between failures: a spinning listener fails many thousand times meanwhile.
     EXPECT_LT(m_server->acceptFailures(), 50u);
     EXPECT_TRUE(m_server->IsRunning());
-    ASSERT_TRUE(waiting.send(proxyRequest(origin.address(), "/after")));
-    EXPECT_EQ(waiting.responseBody(), "target=/after");
+    Client after(m_port);
+    ASSERT_TRUE(after.send(proxyRequest(origin.address(), "/after")));
+    EXPECT_EQ(after.responseBody(), "target=/after");
+}
+
+// The system's largest accept queue: a burst of clients must not wait for SYN
+// retransmissions because a queue of 100 overflowed.
+TEST_F(EngineTest, ListensWithTheSystemsLargestBacklog)
+{
+    ASSERT_TRUE(start());
+    const std::string limit = testsupport::readFile("/proc/sys/net/core/somaxconn");
+    const int expected = std::min(SOMAXCONN, std::stoi(limit));
+    const testsupport::ProcessResult ss =
+        testsupport::runProcess({"ss", "-Hltn", "sport = :" + std::to_string(m_port)});
+    // State, Recv-Q, Send-Q (the backlog of a listening socket), addresses.
+    std::istringstream fields(ss.out);
+    std::string state;
+    int queued = -1;
+    int backlog = -1;
+    fields >> state >> queued >> backlog;
+    EXPECT_EQ(backlog, expected) << ss.out << ss.err;
+}
+
+TEST_F(EngineTest, AFirstRequestThatNeverCompletesIsClosedAfterItsTimeOut)
+{
+    OriginServer origin;
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)
+        .writeDword("FIRSTREQUESTTIMEOUT", 1);
+    ASSERT_TRUE(start());
+    Client old(m_port);     // an HTTP/0.9 line: no "Host:" ever comes
+    Client lower(m_port);   // a lower-case "host:" line is no host line here
+    Client trickle(m_port); // a head that stops half-way
+    ASSERT_TRUE(old.send("GET /\r\n"));
+    ASSERT_TRUE(lower.send("GET http://x/ HTTP/1.1\r\nhost: x\r\n\r\n"));
+    ASSERT_TRUE(trickle.send("GET http://x/ HTTP/1.1\r\nHo"));
+    for (Client* client : {&old, &lower, &trickle}) {
+        EXPECT_TRUE(client->closedByPeer(10000));
+    }
+    EXPECT_TRUE(connectionsEnded());
+    EXPECT_EQ(origin.connectionCount(), 0u);
+    // The others are served as before.
+    Client fine(m_port);
+    ASSERT_TRUE(fine.send(proxyRequest(origin.address(), "/fine")));
+    EXPECT_EQ(fine.responseBody(), "target=/fine");
 }
 
 int main(int argc, char** argv)

@@ -123,6 +123,19 @@ TEST(Rewrite, HostWithPortAndUnmatchedHost)
     EXPECT_EQ(other.substr(0, copy.size()), copy);
 }
 
+// The request line of a head whose "Host:" line lies in the next chunk.
+TEST(Rewrite, AbsoluteTargetHostComesFromARequestLine)
+{
+    EXPECT_EQ(absoluteTargetHost("GET http://a.b:81/x HTTP/1.1\r\nX-Pad: 1\r\nHos"), "a.b:81");
+    EXPECT_EQ(absoluteTargetHost("tail of a body\nPOST http://c.d?q HTTP/1.1\r\n"), "c.d");
+    // Only a method at the start of a line makes a request line.
+    EXPECT_FALSE(absoluteTargetHost("Referer: http://e.f/ x\r\n").has_value());
+    EXPECT_FALSE(absoluteTargetHost("get http://e.f/ HTTP/1.1\r\n").has_value());
+    EXPECT_FALSE(absoluteTargetHost("GET /local HTTP/1.1\r\n").has_value());
+    // A host cut off by the chunk's end is no host.
+    EXPECT_FALSE(absoluteTargetHost("GET http://g.h").has_value());
+}
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);

@@ -4,6 +4,7 @@
 
 #include "BrowserSettingsPage.h"
 
+#include <common/BrowserHelper.h>
 #include <common/PluginContract.h>
 #include <common/Settings.h>
 #include <common/ui/ModulePages.h>
@@ -12,14 +13,14 @@
 
 namespace {
 
-// The three rule lists: a subkey each, its unnamed DWORD switches the rule.
-constexpr const char* SizeRuleKey = "KILLPOPUPSIZE";
-constexpr const char* UrlRuleKey = "KILLPOPUPURL";
-constexpr const char* TitleRuleKey = "KILLPOPUPTITLE";
+using browserhelper::SizeRuleKey;
+using browserhelper::TitleRuleKey;
+using browserhelper::UrlRuleKey;
 constexpr DWORD DefaultSizeThreshold = iesettings::BrowserSettingsPage::DefaultThreshold;
 
-constexpr const char* Switches[] = {"KILLALLPOPUPS", "IEWINDOWRESIZABLE", "SHOWADDRESSBAR",
-                                    "SHOWMENUBAR",   "SHOWSTATUSBAR",     "SHOWTOOLBAR"};
+constexpr const char* Switches[] = {browserhelper::KillAllPopups,  browserhelper::WindowResizable,
+                                    browserhelper::ShowAddressBar, browserhelper::ShowMenuBar,
+                                    browserhelper::ShowStatusBar,  browserhelper::ShowToolBar};
 
 pageui::ModulePages& pages()
 {
@@ -35,7 +36,7 @@ bool writeRuleKey(const char* name, bool withThreshold)
         return false;
     }
     return !withThreshold ||
-           rule.writeDword("WINDOWSIZETHRESHOLD", DefaultSizeThreshold) == ERROR_SUCCESS;
+           rule.writeDword(browserhelper::SizeThreshold, DefaultSizeThreshold) == ERROR_SUCCESS;
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -209,6 +211,30 @@ TEST_F(CrossProcessTest, ASendToAStoppedProcessFailsWithinTheBound)
     EXPECT_EQ(SendMessage(hwnd, kDouble, 5, 0), 10);
     EXPECT_TRUE(testsupport::waitFor([&] { return PostMessage(hwnd, kOrdered, 0, 0) != FALSE; }));
     platform::setSendTimeoutMs(0);
+}
+
+// Every short-lived peer (a umbravia-ctl command) used to keep one descriptor open here
+// for good, until a process ran out of them.
+TEST_F(CrossProcessTest, PeersThatEndedLeaveNoConnectionBehind)
+{
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto talkToOneOwner = [&] {
+        HWND hwnd = startOwner("CrossCls", "Brief");
+        ASSERT_NE(hwnd, 0u) << m_child->err();
+        EXPECT_EQ(SendMessage(hwnd, kDouble, 2, 0), 4);
+        ASSERT_TRUE(PostMessage(hwnd, kQuit, 0, 0));
+        ASSERT_TRUE(m_child->wait(10s).has_value());
+    };
+    talkToOneOwner(); // the channel's own descriptors are made once
+    const auto before = openDescriptors();
+    for (int i = 0; i < 12; ++i) {
+        talkToOneOwner();
+    }
+    // The connection to the last peer goes when the next one is made.
+    EXPECT_LE(openDescriptors(), before + 1);
 }
 
 TEST_F(CrossProcessTest, AnotherPrefixSharesNoWindows)

@@ -431,4 +431,37 @@ TEST_F(MessagesTest, ASendToAThreadThatEndsWhileWaitingFails)
     EXPECT_TRUE((r == 1 && error == 0) || (r == 0 && error == ERROR_INVALID_WINDOW_HANDLE));
 }
 
+TEST_F(MessagesTest, AThreadRefusingSentMessagesReleasesWaitingAndNewSenders)
+{
+    RecordingWindow window("W", "", [](UINT, WPARAM, LPARAM) -> LRESULT { return 7; });
+    // A sender waits for this thread, which does not pump: the case of a host that waits
+    // for its connection threads while one of them notifies the main window.
+    std::atomic<bool> sending{false};
+    auto waiting = std::async(std::launch::async, [&] {
+        sending = true;
+        SetLastError(0);
+        LRESULT r = SendMessage(window.hwnd(), kPing, 0, 0);
+        return std::make_pair(r, GetLastError());
+    });
+    ASSERT_TRUE(testsupport::waitFor([&] { return sending.load(); }));
+    std::this_thread::sleep_for(20ms); // let the send be queued (either order must pass)
+    {
+        platform::SentMessageRefusal refusal;
+        ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready);
+        auto [r, error] = waiting.get();
+        EXPECT_EQ(r, 0);
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+        auto later =
+            std::async(std::launch::async, [&] { return SendMessage(window.hwnd(), kPing, 0, 0); });
+        ASSERT_EQ(later.wait_for(5s), std::future_status::ready);
+        EXPECT_EQ(later.get(), 0);
+    }
+    EXPECT_EQ(window.count(kPing), 0u);
+    // Answering again afterwards.
+    auto after =
+        std::async(std::launch::async, [&] { return SendMessage(window.hwnd(), kPing, 0, 0); });
+    ASSERT_TRUE(pumpUntil([&] { return after.wait_for(0s) == std::future_status::ready; }));
+    EXPECT_EQ(after.get(), 7);
+}
+
 UMBRAVIA_WINDOWS_TEST_MAIN()

@@ -234,6 +234,7 @@ struct OutgoingConnections {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
+        dropEnded();
         sockaddr_un address;
         if (!fillAddress(path, &address)) {
             SetLastError(ERROR_INVALID_NAME);
@@ -253,6 +254,32 @@ struct OutgoingConnections {
             return nullptr;
         }
         return &byPath.emplace(path.native(), OutgoingConnection{fd, 0}).first->second;
+    }
+    // Closes the connections whose peer has ended. Each short-lived peer (a
+    // umbravia-ctl command) would otherwise keep one descriptor here for good; looking
+    // when a new peer comes keeps the count at the peers alive.
+    void dropEnded()
+    {
+        std::vector<pollfd> fds;
+        fds.reserve(byPath.size());
+        for (const auto& [path, c] : byPath) {
+            fds.push_back({c.fd, POLLRDHUP, 0});
+        }
+        if (fds.empty() || ::poll(fds.data(), fds.size(), 0) <= 0) {
+            return;
+        }
+        for (const pollfd& fd : fds) {
+            if ((fd.revents & (POLLHUP | POLLERR | POLLRDHUP | POLLNVAL)) == 0) {
+                continue;
+            }
+            for (auto it = byPath.begin(); it != byPath.end(); ++it) {
+                if (it->second.fd == fd.fd) {
+                    ::close(fd.fd);
+                    byPath.erase(it);
+                    break;
+                }
+            }
+        }
     }
     void drop(const HostPath& runFolder, const WindowRecord& target)
     {

@@ -104,7 +104,7 @@ bool ThreadQueue::pushSent(SentMessage message)
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_ended) {
+        if (m_ended || m_refusals > 0) {
             return false;
         }
         m_sent.push_back(std::move(message));
@@ -151,6 +151,23 @@ bool ThreadQueue::waitWake(int extraFd, int timeoutMs)
 void ThreadQueue::wake()
 {
     ::eventfd_write(m_wakeFd, 1);
+}
+
+void ThreadQueue::refuseSent(bool refuse)
+{
+    std::deque<SentMessage> abandoned;
+    {
+        std::lock_guard lock(m_mutex);
+        m_refusals += refuse ? 1 : -1;
+        if (refuse) {
+            abandoned.swap(m_sent);
+        }
+    }
+    for (SentMessage& message : abandoned) {
+        if (message.done) {
+            message.done(0, false);
+        }
+    }
 }
 
 void ThreadQueue::shutdown()

@@ -62,14 +62,18 @@ public:
 
     // The thread ends: its windows go, waiting senders are answered.
     void shutdown();
+    // Sends to the thread fail at once while refusing (counted: refusals nest); starting
+    // answers the waiting ones as not handled.
+    void refuseSent(bool refuse);
 
 private:
     DWORD m_threadId;
     int m_wakeFd;
     MessageDispatcher* m_dispatcher = nullptr;
-    std::mutex m_mutex; // guards m_sent and m_ended
+    std::mutex m_mutex; // guards m_sent, m_ended and m_refusals
     std::deque<SentMessage> m_sent;
     bool m_ended = false;
+    int m_refusals = 0;
 };
 
 // Qt events carrying a posted message, and the nudge to drain sent messages.

@@ -80,6 +80,36 @@ std::shared_ptr<LocalWindow> WindowManager::local(HWND hwnd) const
     return it != m_windows.end() ? it->second : nullptr;
 }
 
+std::vector<HWND> WindowManager::descendants(HWND parent) const
+{
+    std::shared_lock lock(m_mutex);
+    std::vector<std::pair<std::uint64_t, HWND>> found;
+    for (const auto& [hwnd, window] : m_windows) {
+        // Walk up to the top; a chain longer than the window count is a loop.
+        HWND up = window->parent;
+        for (std::size_t steps = 0; up != 0 && up != parent && steps < m_windows.size(); ++steps) {
+            auto it = m_windows.find(up);
+            up = it != m_windows.end() ? it->second->parent : 0;
+        }
+        if (up == parent && parent != 0) {
+            found.emplace_back(window->madeAs, hwnd);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<HWND> out;
+    out.reserve(found.size());
+    for (const auto& entry : found) {
+        out.push_back(entry.second);
+    }
+    return out;
+}
+
+std::shared_ptr<ThreadQueue> WindowManager::ownerOf(HWND hwnd) const
+{
+    std::shared_ptr<LocalWindow> window = local(hwnd);
+    return window ? window->owner : nullptr;
+}
+
 bool WindowManager::isLocal(HWND hwnd) const
 {
     std::shared_lock lock(m_mutex);
@@ -150,6 +180,7 @@ HWND WindowManager::create(const CreateSpec& spec)
         return 0;
     }
     window->hwnd = hwnd;
+    window->madeAs = ++m_made;
     std::unique_lock lock(m_mutex);
     m_windows[hwnd] = std::move(window);
     return hwnd;
@@ -723,6 +754,16 @@ DWORD sendTimeoutMs()
 void setSendTimeoutMs(DWORD milliseconds)
 {
     g_sendTimeoutMs.store(milliseconds);
+}
+
+SentMessageRefusal::SentMessageRefusal() noexcept
+{
+    detail::ThreadQueue::current()->refuseSent(true);
+}
+
+SentMessageRefusal::~SentMessageRefusal()
+{
+    detail::ThreadQueue::current()->refuseSent(false);
 }
 
 } // namespace platform

@@ -16,6 +16,7 @@
 #include <shared_mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class QWidget;
 
@@ -49,6 +50,7 @@ struct LocalWindow {
     WNDPROC proc = nullptr;
     platform::Window* object = nullptr;
     std::shared_ptr<Site> site;
+    std::uint64_t madeAs = 0; // creation order: children are listed in it
 };
 
 class WindowManager {
@@ -83,6 +85,10 @@ public:
     LRESULT send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND find(const char* className, const char* title);
     HWND findChild(HWND parent, const char* className, const char* title);
+    // Every local descendant of parent, in creation order.
+    std::vector<HWND> descendants(HWND parent) const;
+    // The thread that owns a local window (null for others).
+    std::shared_ptr<ThreadQueue> ownerOf(HWND hwnd) const;
     bool isWindow(HWND hwnd);
     std::optional<std::string> title(HWND hwnd);
     std::optional<std::string> className(HWND hwnd);
@@ -129,6 +135,7 @@ private:
     std::mutex m_siteMutex; // guards m_site
     std::shared_ptr<Site> m_site;
     std::atomic<UINT_PTR> m_nextThreadTimer{0x7FFF0000};
+    std::atomic<std::uint64_t> m_made{0};
 };
 
 } // namespace platform::detail

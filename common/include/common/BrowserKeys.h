@@ -2,12 +2,12 @@
 // The browser registrations of the suite under HKEY_LOCAL_MACHINE: written by the host's
 // first run, removed by the uninstall helper.
 
+#include <common/BrowserHelper.h>
+
 namespace browserkeys {
 
 // The browser helper object's key: present while a host runs.
-inline constexpr const char* HelperObjectKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper "
-    "Objects\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}";
+inline constexpr const char* HelperObjectKey = browserhelper::RegistrationKey;
 // The toolbar button.
 inline constexpr const char* ExtensionKey =
     "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{A26ABCF0-1C8F-46e7-A67C-0489DC21B9CC}";

@@ -82,6 +82,11 @@ struct StringList {
 // enumeration order. Nothing when the key cannot be opened or the enumeration fails
 // with anything but the end of the list.
 std::optional<StringList> readList(HKEY root, const char* path);
+// The entries of an open list key, enumerated from index 0 with the value name and data
+// buffers reset to nameBytes and dataBytes before each call, until the first result other
+// than success; that result is returned (ERROR_NO_MORE_ITEMS at a normal end). An entry
+// longer than its buffer therefore ends the list there.
+LONG readListEntries(HKEY key, DWORD nameBytes, DWORD dataBytes, std::vector<std::string>& entries);
 // Deletes the subkey with its subtree and writes it anew: the unnamed DWORD, then the
 // entries as "0", "1", ... ERROR_SUCCESS or the first failure.
 LONG saveList(HKEY root, const char* path, const StringList& list);

@@ -20,8 +20,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -284,6 +286,40 @@ TEST_F(HostProgramTest, SecondInstanceEndsSilentlyAndLeavesTheFirstAlone)
     EXPECT_FALSE(keyExists(BrowserHelperKey));
 }
 
+TEST_F(HostProgramTest, EveryStartRegistersTheBrowserHelperObjectAndItsExitRemovesTheBrowserKey)
+{
+    const auto classesValue = [](const char* path, const char* name = nullptr) {
+        return settings::Key::open(HKEY_CLASSES_ROOT, path).readString(name);
+    };
+    const char* server = "CLSID\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}\\InprocServer32";
+    const std::string module =
+        platform::toDosPath(fs::canonical(testsupport::binDir() / "UmbraIEExt.dll")).str();
+    const std::vector<std::string> unregister{(testsupport::binDir() / "regsvr32.exe").string(),
+                                              "/u", "/s", module};
+
+    // The first run, then the class taken away again.
+    std::unique_ptr<ChildProcess> host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 60s));
+    exitHost(*host);
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    ASSERT_EQ(testsupport::runProcess(unregister).exitCode, 0);
+    ASSERT_FALSE(classesValue(server).has_value());
+
+    // A normal start registers it anew through its own regsvr32 run.
+    ASSERT_EQ(mainDword("ISREGISTERED"), 1u);
+    host = startHost();
+    ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+    EXPECT_TRUE(keyExists(BrowserHelperKey));
+    EXPECT_TRUE(testsupport::waitFor([&] { return classesValue(server) == module; }, 60s));
+    EXPECT_EQ(classesValue(server, "ThreadingModel"), "Both");
+    EXPECT_EQ(classesValue("UmbraIEExt.UmbraBHO\\CurVer"), "UmbraIEExt.UmbraBHO.1");
+    exitHost(*host);
+    // The exit removes the browser registration only; the class stays registered.
+    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_EQ(classesValue(server), module);
+}
+
 // The offscreen platform has no notification area: a hidden window could not be brought
 // back, so even "+Tray" leaves the window reachable (minimised to the task bar). Whether
 // "+Tray" hides the window where a tray exists is the main window's own test.
@@ -320,16 +356,29 @@ TEST_F(HostProgramTest, TakenPortShowsTheFailureAndEndsWithoutAWindow)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(blocker, 1), 0);
+    // Started from a folder without UmbraIEExt.dll: the start's own regsvr32 run of it,
+    // which the host does not wait for and which writes the browser helper key too, could
+    // otherwise finish after this short-lived host has ended.
+    testsupport::TempDir install;
+    for (const char* file : {"Umbravia.exe", "Listfetch.dll"}) {
+        fs::copy_file(testsupport::binDir() / file, install.path() / file);
+    }
+    writeMainDword("ISREGISTERED", 1);
+    for (const char* module : {"Chain.dll", "Filters.dll", "Local.dll", "IEExt.dll"}) {
+        const std::string key = std::string(settings::DllsKey) + "\\" + module;
+        settings::Key::create(HKEY_LOCAL_MACHINE, key.c_str())
+            .writeString("PathName", dosBin() + module);
+    }
 
     const ProcessResult result =
-        testsupport::runProcess({(testsupport::binDir() / "Umbravia.exe").string()}, hostOptions());
+        testsupport::runProcess({(install.path() / "Umbravia.exe").string()}, hostOptions());
     ::close(blocker);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.err.find("MessageBox [Umbravia] Failed start proxy server"), std::string::npos)
         << result.err;
     EXPECT_EQ(FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle), 0);
-    EXPECT_FALSE(keyExists(BrowserHelperKey));
+    EXPECT_FALSE(keyExists(BrowserHelperKey)) << result.err;
 }
 
 TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
@@ -704,6 +753,150 @@ TEST_F(HostProgramTest, ResponsePageSwitchedOnChangesTheNextPageThroughTheProxy)
     EXPECT_EQ(filtered.find("<script"), std::string::npos) << filtered;
     EXPECT_NE(filtered.find("<p>kept</p>"), std::string::npos) << filtered;
     exitHost(*host);
+}
+
+// A proxy whose accept queue is full: a connect to it is never answered.
+class SilentHop {
+public:
+    SilentHop()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listen, 0);
+        socklen_t size = sizeof address;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        // One connection fills the queue (a backlog of 0 holds one).
+        const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        m_fillers.push_back(filler);
+    }
+    ~SilentHop()
+    {
+        for (int s : m_fillers) {
+            ::close(s);
+        }
+        ::close(m_listen);
+    }
+    int port() const { return m_port; }
+    // Whether a connect to it is waiting for an answer (SYN_SENT in /proc/net/tcp).
+    bool connectPending() const
+    {
+        char port[8];
+        std::snprintf(port, sizeof port, ":%04X", m_port);
+        const std::string table = testsupport::readFile("/proc/net/tcp");
+        std::size_t at = 0;
+        while ((at = table.find(port, at)) != std::string::npos) {
+            at += 5;
+            // local address, remote address, state: the remote one is followed by " 02".
+            if (table.compare(at, 3, " 02") == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    int m_listen = -1;
+    int m_port = 0;
+    std::vector<int> m_fillers;
+};
+
+TEST_F(HostProgramTest, SigtermEndsAHostWhoseChainHopNeverAnswers)
+{
+    SilentHop hop;
+    writeMainDword("ProxyFirewallEnabled", 1);
+    writeMainDword("ProxyFirewall", 0x7F000001);
+    writeMainDword("ProxyFirePort", static_cast<DWORD>(hop.port()));
+    std::unique_ptr<ChildProcess> host = startHost();
+    const HWND window = waitForMainWindow(*host);
+    ASSERT_NE(window, 0) << host->err();
+    // The general page reads the firewall setting; the activity page comes after it.
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return FindWindowEx(window, 0, DIALOG_CLASS, "Activity") != 0; }, 10s));
+    // Read by every build: without the fix the exit waited 10 s, then unloaded Chain.dll
+    // under the thread.
+    settings::Key chain =
+        settings::Key::open(HKEY_LOCAL_MACHINE, settings::ChainKey, KEY_ALL_ACCESS);
+    chain.writeDword("CONNTIMEOUT", 60000);
+    chain.writeDword("PATHLENGTH", 0); // the firewall proxy alone: no public proxy needed
+    // A client: its setup thread goes through the firewall proxy, in CreateChain.
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in proxy{};
+    proxy.sin_family = AF_INET;
+    proxy.sin_port = htons(static_cast<uint16_t>(m_port));
+    proxy.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&proxy), sizeof proxy), 0);
+    ASSERT_TRUE(testsupport::waitFor([&] { return hop.connectPending(); }, 10s)) << host->err();
+
+    const auto signalled = std::chrono::steady_clock::now();
+    host->signal(SIGTERM);
+    const std::optional<ProcessResult> result = host->wait(30s);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 5s);
+    EXPECT_EQ(result->exitCode, 0) << result->err;
+    EXPECT_EQ(result->err.find("did not end"), std::string::npos) << result->err;
+    // The build the exit cut short is no firewall problem to report.
+    EXPECT_EQ(result->err.find("There are problems"), std::string::npos) << result->err;
+    ::close(client);
+}
+
+TEST_F(HostProgramTest, ExitWhileFilteredTrafficFlowsEndsCleanly)
+{
+    testsupport::OriginServer origin(testsupport::OriginServer::Mode::Http,
+                                     testsupport::uniqueLoopbackAddress());
+    // The filters notify the main window (1212, 1213) with SendMessage from the relay
+    // threads; at exit the main thread no longer answers them.
+    for (int round = 0; round < 3; ++round) {
+        std::unique_ptr<ChildProcess> host = startHost();
+        ASSERT_NE(waitForMainWindow(*host), 0) << host->err();
+        ASSERT_EQ(ctl({"privacy", "4"}).exitCode, 0);
+        std::atomic<bool> stop{false};
+        std::atomic<int> answered{0};
+        std::vector<std::thread> clients;
+        for (int c = 0; c < 8; ++c) {
+            clients.emplace_back([&] {
+                const std::string request = "GET http://" + origin.address() +
+                                            "/x HTTP/1.1\r\nHost: " + origin.address() +
+                                            "\r\nUser-Agent: " + IEAgent +
+                                            "\r\nCookie: a=b\r\nReferer: http://elsewhere/\r\n\r\n";
+                while (!stop.load()) {
+                    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+                    sockaddr_in proxy{};
+                    proxy.sin_family = AF_INET;
+                    proxy.sin_port = htons(static_cast<uint16_t>(m_port));
+                    proxy.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                    timeval limit{2, 0};
+                    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+                    if (::connect(s, reinterpret_cast<sockaddr*>(&proxy), sizeof proxy) == 0 &&
+                        ::send(s, request.data(), request.size(), MSG_NOSIGNAL) > 0) {
+                        char buffer[4096];
+                        if (::recv(s, buffer, sizeof buffer, 0) > 0) {
+                            ++answered;
+                        }
+                    }
+                    ::close(s);
+                }
+            });
+        }
+        ASSERT_TRUE(testsupport::waitFor([&] { return answered.load() >= 20; }, 20s));
+        const auto signalled = std::chrono::steady_clock::now();
+        host->signal(SIGTERM);
+        const std::optional<ProcessResult> result = host->wait(30s);
+        // A relay thread left waiting for the main window held the exit for 10 s, and
+        // Filters.dll was then unloaded under it.
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, 5s) << "round " << round;
+        stop = true;
+        for (std::thread& client : clients) {
+            client.join();
+        }
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, 0) << "round " << round << "\n" << result->err;
+        EXPECT_EQ(result->err.find("did not end"), std::string::npos) << result->err;
+    }
 }
 
 TEST_F(HostProgramTest, CtlReportsNoHost)

@@ -178,6 +178,15 @@ inline HRESULT classObject(REFCLSID requested, REFCLSID own, IClassFactory& fact
     return factory.QueryInterface(riid, object);
 }
 
+// DllRegisterServer and DllUnregisterServer of a module with one registration script
+// (%MODULE% is the module's DOS path) and one type library. anchor is any address inside
+// the module. Registering writes the script's keys, then the type library; a library that
+// cannot be registered takes the keys away again (SELFREG_E_TYPELIB), so nothing is left
+// half registered. Unregistering a library that is no longer registered is no error.
+HRESULT registerServer(const char* script, const void* anchor) noexcept;
+HRESULT unregisterServer(const char* script, const GUID& libid, WORD major, WORD minor, LCID lcid,
+                         const void* anchor) noexcept;
+
 // The type information of one interface from the module's registered type library,
 // loaded once on first use under the holder's lock.
 class TypeInfoHolder {

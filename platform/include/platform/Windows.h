@@ -148,6 +148,42 @@ BOOL KillTimer(HWND window, UINT_PTR id) noexcept;
 // application's, whose exec() returns the code; nested loops end too).
 void PostQuitMessage(int exitCode) noexcept;
 
+// Geometry, in pixels. Answered for the windows of this process that follow a widget
+// (and for the desktop window); other windows give FALSE with
+// ERROR_INVALID_WINDOW_HANDLE. A window owned by another thread is asked on that thread.
+struct POINT {
+    LONG x;
+    LONG y;
+};
+// right and bottom lie just outside the rectangle, as on Windows.
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+using LPRECT = RECT*;
+using LPPOINT = POINT*;
+using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
+
+// The client area: left and top 0, right and bottom its width and height.
+BOOL GetClientRect(HWND window, LPRECT rect) noexcept;
+// The whole window in screen coordinates.
+BOOL GetWindowRect(HWND window, LPRECT rect) noexcept;
+BOOL ClientToScreen(HWND window, LPPOINT point) noexcept;
+// Calls proc for every descendant of parent in this process, in the order they were made,
+// until it answers FALSE. The descendants are listed before the first call, so proc may
+// make or destroy windows. FALSE when there was none.
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) noexcept;
+// The desktop: its client rectangle is the primary screen's (where Qt knows a screen).
+HWND GetDesktopWindow() noexcept;
+
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+// SPI_GETWORKAREA only (param: a RECT): the primary screen without the panels, from Qt.
+// FALSE with ERROR_INVALID_PARAMETER for other actions, ERROR_NOT_SUPPORTED without a
+// screen.
+BOOL SystemParametersInfo(UINT action, UINT uiParam, PVOID param, UINT winIni) noexcept;
+
 namespace platform {
 
 // How long a SendMessage to a window of another process waits for the answer before it
@@ -155,5 +191,17 @@ namespace platform {
 // wait without limit, as on Windows.
 DWORD sendTimeoutMs();
 void setSendTimeoutMs(DWORD milliseconds); // tests
+
+// While one lives, a message sent to a window of the calling thread from another thread
+// or process fails at once (SendMessage returns 0, ERROR_INVALID_WINDOW_HANDLE), and the
+// sends already waiting are answered so. A thread that stops answering for a while (the
+// host waiting for its connection threads at exit) then holds up no sender.
+class SentMessageRefusal {
+public:
+    SentMessageRefusal() noexcept;
+    ~SentMessageRefusal();
+    SentMessageRefusal(const SentMessageRefusal&) = delete;
+    SentMessageRefusal& operator=(const SentMessageRefusal&) = delete;
+};
 
 } // namespace platform
