@@ -26,7 +26,8 @@ TEST(ScreenshotsTest, RelativeBinFolderGivesFinishedPictures)
                                 options);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    for (const char* picture : {"main-general", "main-proxy-group", "settings-dialog", "artwork"}) {
+    for (const char* picture :
+         {"main-general", "main-chain", "main-filter-response", "settings-dialog", "artwork"}) {
         const fs::path file = output.path() / (std::string(picture) + ".png");
         EXPECT_TRUE(fs::exists(file) && fs::file_size(file) > 0) << picture;
     }
