@@ -23,22 +23,6 @@ constexpr std::string_view ImageReplacement = "unk";
 constexpr std::array<std::string_view, 9> ImageExtensions = {"gif", "jpg", "jpeg", "bmp", "pcx",
                                                              "dib", "tif", "tiff", "jpe"};
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view trimSpace(std::string_view text)
-{
-    while (!text.empty() && isSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // The first line of text, without its line feed; the whole text when it has none.
 std::string_view firstLine(std::string_view text)
 {
@@ -229,7 +213,7 @@ bool RequestFilter::cookiesUnsafe()
     if (end == npos) {
         return false;
     }
-    const std::string_view url = trimSpace(text.substr(start, end - start));
+    const std::string_view url = ::text::trim(text.substr(start, end - start), " \t\r\n\v\f");
     const auto& trusted = m_settings.trustedSites;
     if (std::none_of(trusted.begin(), trusted.end(),
                      [&](const std::string& site) { return url.find(site) != npos; })) {

@@ -10,13 +10,6 @@
 
 namespace filters {
 
-std::string lowerCopy(std::string_view text)
-{
-    std::string out;
-    lowerInto(text, out);
-    return out;
-}
-
 void lowerInto(std::string_view text, std::string& out)
 {
     out.resize(text.size());
@@ -91,36 +84,13 @@ std::size_t findLowered(std::string_view text, std::string_view lowered, std::si
     return npos;
 }
 
-std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from)
+const char* FindNoCase(const char* haystack, const char* pattern)
 {
-    if (pattern.empty() || from >= text.size() || text.size() - from < pattern.size()) {
-        return npos;
-    }
-    const std::string lowered = lowerCopy(pattern);
-    const char first = lowered[0];
-    const std::size_t last = text.size() - pattern.size();
-    for (std::size_t i = from; i <= last; ++i) {
-        if (lowerChar(text[i]) != first) {
-            continue;
-        }
-        std::size_t k = 1;
-        while (k < pattern.size() && lowerChar(text[i + k]) == lowered[k]) {
-            ++k;
-        }
-        if (k == pattern.size()) {
-            return i;
-        }
-    }
-    return npos;
-}
-
-const char* FindNoCase(const char* text, const char* pattern)
-{
-    if (text == nullptr || pattern == nullptr) {
+    if (haystack == nullptr || pattern == nullptr) {
         return nullptr;
     }
-    std::size_t pos = FindNoCase(std::string_view(text), std::string_view(pattern));
-    return pos == npos ? nullptr : text + pos;
+    const std::size_t pos = text::findNoCase(haystack, pattern);
+    return pos == npos ? nullptr : haystack + pos;
 }
 
 std::size_t replaceAll(std::string& text, std::string_view from, std::string_view to)

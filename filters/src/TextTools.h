@@ -3,6 +3,8 @@
 // page, where every byte is one character and lowering changes only A to Z, so a lowered
 // copy keeps every position of its original.
 
+#include <platform/Text.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -11,12 +13,8 @@ namespace filters {
 
 inline constexpr std::size_t npos = std::string_view::npos;
 
-inline char lowerChar(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using text::lowerChar;
 
-std::string lowerCopy(std::string_view text);
 // Lowers text into out (resized to text's length), reusing out's storage.
 void lowerInto(std::string_view text, std::string& out);
 
@@ -35,7 +33,6 @@ bool equalsLowered(std::string_view text, std::string_view lowered);
 // The module's case-insensitive search: the first occurrence of pattern in text,
 // comparing lowered characters. Nothing when either is null or the pattern is empty.
 const char* FindNoCase(const char* text, const char* pattern);
-std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from = 0);
 
 // Replaces every occurrence of from (exact case, left to right, non-overlapping) by to;
 // returns how many were replaced. An empty from replaces nothing.

@@ -101,7 +101,7 @@ std::size_t ReferenceRequestFilter::RemoveHeaderLines(std::string& text, std::st
     if (keyword.empty()) {
         return 0;
     }
-    std::string lowered = lowerCopy(text);
+    std::string lowered = text::lower(text);
     std::size_t removed = 0;
     std::size_t from = 0;
     for (;;) {
@@ -186,7 +186,7 @@ bool ReferenceRequestFilter::cookiesUnsafe()
     if (!InternetGetCookieA(url.c_str(), nullptr, cookie.data(), &capacity)) {
         return false;
     }
-    return FindNoCase(std::string_view(cookie.c_str()), m_localAddress) != npos;
+    return text::findNoCase(cookie.c_str(), m_localAddress) != npos;
 }
 
 bool ReferenceRequestFilter::maskAddress()
@@ -248,9 +248,9 @@ void ReferenceRequestFilter::applyCustomFilter(const std::string& entry)
 
 bool ReferenceRequestFilter::checkStopList()
 {
-    const std::string line = lowerCopy(firstLine(*m_text));
+    const std::string line = text::lower(firstLine(*m_text));
     for (const std::string& server : m_settings.stopServers) {
-        if (findExact(line, lowerCopy(server)) != npos) {
+        if (findExact(line, text::lower(server)) != npos) {
             return false;
         }
     }
@@ -282,7 +282,7 @@ bool ReferenceRequestFilter::renameImageRequest()
         return true;
     }
     const std::string extension(url.substr(dot + 1));
-    const std::string lowered = lowerCopy(extension);
+    const std::string lowered = text::lower(extension);
     if (std::find(ImageExtensions.begin(), ImageExtensions.end(), lowered) ==
         ImageExtensions.end()) {
         return true;
