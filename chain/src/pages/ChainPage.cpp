@@ -31,8 +31,8 @@ constexpr const char* BadPort = "The port must be a number from 1 to 65535.";
 constexpr const char* BadPathLength = "The path length must be a number from 1 to 64.";
 constexpr const char* BadTimeout = "The connection time-out must be a number of milliseconds.";
 
-constexpr const char* PortValue = "PROXYPORT";
-constexpr const char* ConnectValue = "CONNECTCHAIN";
+constexpr const char* PortValue = settings::ProxyPortValue;
+constexpr const char* ConnectValue = settings::ConnectChainValue;
 constexpr const char* OneProxyValue = "USEONEPROXY";
 constexpr const char* PathLengthValue = "PATHLENGTH";
 constexpr const char* TimeoutValue = "CONNTIMEOUT";
