@@ -107,10 +107,11 @@ StopSignal::~StopSignal()
 
 void StopSignal::raise() noexcept
 {
+    // The flag first: a thread woken by the descriptor must find the stop raised.
+    m_raised.store(true);
     if (m_fd >= 0) {
         ::eventfd_write(m_fd, 1); // the count stays non-zero: nobody reads it
     }
-    m_raised.store(true);
 }
 
 bool StopSignal::raised() const noexcept
