@@ -11,8 +11,9 @@ packages=(
 )
 if [ "${1:-}" = "--tests" ]; then
   # Real peers for the tests: upstream proxies and an origin server; ss (iproute2)
-  # reads the listen backlog.
-  packages+=(tinyproxy libclang-rt-14-dev iproute2)
+  # reads the listen backlog; the desktop's real clients (headless Chromium, the gsettings
+  # tool) and the desktop entry checker.
+  packages+=(tinyproxy libclang-rt-14-dev iproute2 chromium libglib2.0-bin desktop-file-utils)
 fi
 missing=()
 for p in "${packages[@]}"; do

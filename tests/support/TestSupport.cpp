@@ -100,15 +100,42 @@ ProcessResult resultFromStatus(int status)
 
 } // namespace
 
-TempPrefix::TempPrefix() : m_path(makeTempDir("umbravia-prefix"))
+TempPrefix::TempPrefix()
+    : m_path(makeTempDir("umbravia-prefix")), m_home(makeTempDir("umbravia-home"))
 {
     platform::setPrefix(m_path);
+    const std::map<std::string, std::optional<std::string>> decoys = {
+        {"HOME", m_home.string()},
+        {"XDG_CONFIG_HOME", configHome().string()},
+        {"XDG_DATA_HOME", dataHome().string()},
+        {"XDG_CACHE_HOME", (m_home / ".cache").string()},
+        {"GSETTINGS_BACKEND", "keyfile"},
+        // No session bus: nothing may reach the real desktop's settings service.
+        {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+    };
+    for (const auto& [name, value] : decoys) {
+        const char* old = std::getenv(name.c_str());
+        m_savedEnvironment[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+    }
 }
 
 TempPrefix::~TempPrefix()
 {
+    for (const auto& [name, value] : m_savedEnvironment) {
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+    }
     std::error_code ec;
     fs::remove_all(m_path, ec);
+    fs::remove_all(m_home, ec);
 }
 
 TempDir::TempDir() : m_path(makeTempDir("umbravia-tmp")) {}

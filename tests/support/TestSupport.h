@@ -18,6 +18,11 @@ namespace testsupport {
 
 // A fresh UMBRAVIA_PREFIX for one test, removed afterwards. The platform layer is
 // pointed at it (platform::setPrefix), and so are the child processes the test starts.
+// The user's desktop is a decoy as well: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and
+// XDG_CACHE_HOME name a scratch home of the test's own and GSettings uses its keyfile
+// back end there, so that code which reaches the desktop's settings (the desktop
+// integration, autostart) never touches the real ones. The old values come back at the
+// end.
 class TempPrefix {
 public:
     TempPrefix();
@@ -26,9 +31,15 @@ public:
     TempPrefix& operator=(const TempPrefix&) = delete;
     const std::filesystem::path& path() const { return m_path; }
     std::filesystem::path driveC() const { return m_path / "drive_c"; }
+    // The decoy home folder and its XDG folders.
+    const std::filesystem::path& home() const { return m_home; }
+    std::filesystem::path configHome() const { return m_home / ".config"; }
+    std::filesystem::path dataHome() const { return m_home / ".local" / "share"; }
 
 private:
     std::filesystem::path m_path;
+    std::filesystem::path m_home;
+    std::map<std::string, std::optional<std::string>> m_savedEnvironment;
 };
 
 // A fixture that gives every test its own prefix.
