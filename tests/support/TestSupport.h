@@ -64,6 +64,32 @@ private:
     std::optional<std::string> m_oldDataHome;
 };
 
+// A home folder of the test's own, for everything that reads the user's desktop settings:
+// HOME, XDG_CONFIG_HOME (path()/.config), XDG_DATA_HOME (path()/.local/share) and
+// XDG_CACHE_HOME (path()/.cache) point into it while it lives, GSETTINGS_BACKEND is
+// keyfile (GSettings in path()/.config/glib-2.0/settings/keyfile, never the session's
+// dconf), and env() hands the same to child processes. The constructor throws unless the
+// new HOME lies in the system's temporary folder and differs from the old one, so a test
+// never runs against a real home.
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+    const std::filesystem::path& path() const { return m_dir.path(); }
+    std::filesystem::path config() const { return path() / ".config"; }
+    std::filesystem::path data() const { return path() / ".local" / "share"; }
+    std::map<std::string, std::string> env() const;
+
+private:
+    TempDir m_dir;
+    std::map<std::string, std::optional<std::string>> m_saved;
+};
+
+// Whether path lies inside the system's temporary folder (symbolic links resolved).
+bool insideTemporaryFolder(const std::filesystem::path& path);
+
 struct ProcessResult {
     int exitCode = -1; // exit status, or -signal when killed by a signal
     std::string out;
