@@ -10,11 +10,14 @@
 
 namespace desktop {
 
+// The suite's icon in the icon theme (hicolor): the autostart and menu entries name it.
+inline constexpr const char* AppIconName = "umbravia";
+
 struct DesktopEntry {
-    std::string name;                   // Name=
-    std::string comment;                // Comment= (left out when empty)
-    std::vector<std::string> command;   // Exec=: the program and its arguments, quoted as needed
-    std::string icon;                   // Icon=: a theme icon name or an absolute path
+    std::string name;                    // Name=
+    std::string comment;                 // Comment= (left out when empty)
+    std::vector<std::string> command;    // Exec=: the program and its arguments, quoted as needed
+    std::string icon;                    // Icon=: a theme icon name or an absolute path
     std::vector<std::string> categories; // Categories= (left out when empty)
     bool tryExec = false;                // TryExec= the program: the entry hides when it is gone
     std::vector<std::string> extraLines; // further "Key=value" lines, as they are
