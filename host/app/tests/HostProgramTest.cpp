@@ -5,11 +5,13 @@
 #include "ComTestSupport.h"
 #include "OriginServer.h"
 #include "TestSupport.h"
+#include "UserAgents.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
 #include <platform/Environment.h>
 #include <platform/Registry.h>
+#include <platform/Text.h>
 #include <platform/Windows.h>
 
 #include <QApplication>
@@ -41,7 +43,7 @@ namespace fs = std::filesystem;
 constexpr const char* BrowserHelperKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper "
     "Objects\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}";
-constexpr const char* IEAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
+constexpr const char* IEAgent = testsupport::agents::InternetExplorer6;
 constexpr auto StartTime = 30s;
 
 std::optional<DWORD> mainDword(const char* name)
@@ -113,6 +115,16 @@ protected:
             },
             StartTime);
         return window;
+    }
+
+    // A page of the main window, by its title, once it is made (the window is listed from
+    // the start of its creation; its pages come a moment later); 0 when it never came.
+    static HWND waitForPage(HWND window, const char* title)
+    {
+        HWND page = 0;
+        testsupport::waitFor(
+            [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, title)) != 0; }, 10s);
+        return page;
     }
 
     static ProcessResult ctl(const std::vector<std::string>& arguments)
@@ -392,10 +404,8 @@ TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
 
-    // The window is listed from the start of its creation; its pages come a moment later.
-    HWND page = 0;
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, "Activity")) != 0; }, 10s));
+    const HWND page = waitForPage(window, "Activity");
+    ASSERT_NE(page, 0);
     // Exports the list and returns the file (the export button, pressed from outside).
     const auto exported = [&] {
         SendMessage(page, WM_COMMAND, 1028, 0);
@@ -734,10 +744,7 @@ TEST_F(HostProgramTest, ResponsePageSwitchedOnChangesTheNextPageThroughTheProxy)
     std::unique_ptr<ChildProcess> host = startHost();
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
-    HWND page = 0;
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, "Filter response")) != 0; },
-        10s));
+    ASSERT_NE(waitForPage(window, "Filter response"), 0);
     const auto fetch = [&] {
         return testsupport::runProcess({"curl", "-s", "-x", "127.0.0.1:" + std::to_string(m_port),
                                         "-A", IEAgent, "http://" + origin.address() + "/"})
@@ -815,8 +822,7 @@ TEST_F(HostProgramTest, SigtermEndsAHostWhoseChainHopNeverAnswers)
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
     // The general page reads the firewall setting; the activity page comes after it.
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return FindWindowEx(window, 0, DIALOG_CLASS, "Activity") != 0; }, 10s));
+    ASSERT_NE(waitForPage(window, "Activity"), 0);
     // Read by every build: without the fix the exit waited 10 s, then unloaded Chain.dll
     // under the thread.
     settings::Key chain =
