@@ -762,6 +762,70 @@ TEST_F(HostProgramTest, ResponsePageSwitchedOnChangesTheNextPageThroughTheProxy)
     exitHost(*host);
 }
 
+// Firefox through the real host: served directly (no public proxy is needed), listed by
+// name, and with browser shielding and a page option on it neither names itself in
+// client hints nor gets a compressed page the response filter cannot read.
+TEST_F(HostProgramTest, TodaysBrowserIsServedListedShieldedAndGetsReadablePages)
+{
+    testsupport::OriginServer origin(testsupport::OriginServer::Mode::Http,
+                                     testsupport::uniqueLoopbackAddress());
+    origin.setBody([](const std::string&) {
+        return std::string("<html><head><title>Secret title</title></head><p>kept</p></html>");
+    });
+    testsupport::TempDir out;
+    const fs::path log = out.path() / "activity.log";
+    m_saveAnswer = log.string();
+    {
+        std::unique_ptr<ChildProcess> first = startHost(); // registers the modules
+        ASSERT_NE(waitForMainWindow(*first), 0) << first->err();
+        exitHost(*first);
+    }
+    const settings::Key req = settings::Key::create(HKEY_LOCAL_MACHINE, settings::RequestKey);
+    req.writeDword(nullptr, 1);
+    req.writeDword("BROWSERSHIELD", 1);
+    const settings::Key res = settings::Key::create(HKEY_LOCAL_MACHINE, settings::ResponseKey);
+    res.writeDword(nullptr, 1);
+    res.writeDword("HIDEPAGETITLE", 1);
+    std::unique_ptr<ChildProcess> host = startHost();
+    const HWND window = waitForMainWindow(*host);
+    ASSERT_NE(window, 0) << host->err();
+    const HWND page = waitForPage(window, "Activity");
+    ASSERT_NE(page, 0);
+
+    const auto fetch = [&](const std::string& path) {
+        return testsupport::runProcess(
+            {"curl", "-s", "-w", "\n%{http_code}", "-x", "127.0.0.1:" + std::to_string(m_port),
+             "-A", testsupport::agents::FirefoxLinux, "-H", "Sec-CH-UA: \"Firefox\";v=\"133\"",
+             "-H", "sec-ch-ua-platform: \"Linux\"", "-H",
+             "Accept-Encoding: gzip, deflate, br, zstd", "http://" + origin.address() + path});
+    };
+    const ProcessResult served = fetch("/page");
+    EXPECT_EQ(served.out, "<html><head><title>            </title></head><p>kept</p></html>\n200")
+        << served.err;
+    const std::string received = text::lower(origin.received());
+    EXPECT_NE(received.find("get /page http/1.1\r\n"), std::string::npos) << received;
+    for (const char* header : {"user-agent", "sec-ch-ua", "accept-encoding"}) {
+        EXPECT_EQ(received.find(header), std::string::npos) << header << " in\n" << received;
+    }
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] {
+            SendMessage(page, WM_COMMAND, 1028, 0);
+            return fs::exists(log) &&
+                   testsupport::readFile(log).find("\t\tFirefox\t") != std::string::npos;
+        },
+        10s));
+
+    // Switched off, Firefox is no browser: it needs a public proxy, and there is none.
+    writeMainDword("MODERNBROWSERS", 0);
+    const std::size_t requests = origin.requestCount();
+    EXPECT_EQ(fetch("/chained").out, "\n000");
+    EXPECT_EQ(origin.requestCount(), requests);
+    EXPECT_TRUE(testsupport::waitFor([&] {
+        return host->err().find("MessageBox [Umbravia] Failed to connect") != std::string::npos;
+    }));
+    exitHost(*host);
+}
+
 // A proxy whose accept queue is full: a connect to it is never answered.
 class SilentHop {
 public:
