@@ -34,25 +34,14 @@ std::string_view firstLine(std::string_view text)
     return text.substr(0, text.find('\n'));
 }
 
-bool isClientHint(std::string_view lowered)
-{
-    return lowered.substr(0, ClientHintsName.size()) == ClientHintsName &&
-           (lowered.size() == ClientHintsName.size() || lowered[ClientHintsName.size()] == '-');
-}
-
-bool isAcceptEncoding(std::string_view lowered)
-{
-    return lowered == EncodingName;
-}
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-// The name of the header line at start (before a colon, blanks allowed between them),
-// lowered into name; false when the line is no header line.
-bool headerName(std::string_view text, std::size_t start, std::size_t lineFeed, std::string& name)
+// The name of the header line at start, as written (before a colon, blanks allowed
+// between them); empty when the line is no header line.
+std::string_view headerName(std::string_view text, std::size_t start, std::size_t lineFeed)
 {
     std::size_t end = start;
     while (end < lineFeed && text[end] != ':' && !isBlank(text[end]) && text[end] != '\r') {
@@ -62,11 +51,19 @@ bool headerName(std::string_view text, std::size_t start, std::size_t lineFeed, 
     while (colon < lineFeed && isBlank(text[colon])) {
         ++colon;
     }
-    if (end == start || colon == lineFeed || text[colon] != ':') {
+    if (colon == lineFeed || text[colon] != ':') {
+        return {};
+    }
+    return text.substr(start, end - start);
+}
+
+// Whether name is lowered in any case, or with family also lowered, "-" and more.
+bool nameMatches(std::string_view name, std::string_view lowered, bool family)
+{
+    if (name.size() < lowered.size() || !equalsLowered(name.substr(0, lowered.size()), lowered)) {
         return false;
     }
-    lowerInto(text.substr(start, end - start), name);
-    return true;
+    return name.size() == lowered.size() || (family && name[lowered.size()] == '-');
 }
 
 // Where the header whose first line ends at lineFeed ends: after its continuation lines
@@ -225,9 +222,11 @@ std::size_t RequestFilter::RemoveHeaderLines(std::string& text, std::string_view
     return removed;
 }
 
-std::size_t RequestFilter::RemoveHeaders(std::string& text, bool (*named)(std::string_view))
+std::size_t RequestFilter::RemoveHeaders(std::string& text, std::string_view lowered, bool family)
 {
-    thread_local std::string name;
+    if (findLowered(text, lowered) == npos) {
+        return 0; // the usual case, found out by one quick search
+    }
     char* const data = text.data();
     const std::size_t size = text.size();
     std::size_t in = 0;  // the next line to look at
@@ -238,7 +237,8 @@ std::size_t RequestFilter::RemoveHeaders(std::string& text, bool (*named)(std::s
         if (lineFeed == npos || lineFeed == in || (lineFeed == in + 1 && data[in] == '\r')) {
             break; // a line cut off by the chunk's end, or the end of the head
         }
-        if (headerName(text, in, lineFeed, name) && named(name)) {
+        if (lowerChar(data[in]) == lowered[0] &&
+            nameMatches(headerName(text, in, lineFeed), lowered, family)) {
             const std::size_t end = headerEnd(text, lineFeed);
             if (end == npos) {
                 break; // its value goes on in the next chunk: the header stays
@@ -281,7 +281,7 @@ bool RequestFilter::hideAgent()
 
 bool RequestFilter::hideClientHints()
 {
-    const std::size_t removed = RemoveHeaders(*m_text, isClientHint);
+    const std::size_t removed = RemoveHeaders(*m_text, ClientHintsName, true);
     for (std::size_t i = 0; i < removed; ++i) {
         m_events.requestFiltered();
     }
@@ -464,7 +464,7 @@ bool RequestFilter::replaceBanners()
 // a privacy matter, so nothing is notified.
 bool RequestFilter::askForPlainPages()
 {
-    RemoveHeaders(*m_text, isAcceptEncoding);
+    RemoveHeaders(*m_text, EncodingName, false);
     return true;
 }
 

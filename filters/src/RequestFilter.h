@@ -32,10 +32,10 @@ public:
     // FAKEIP as four decimal numbers joined by dots, first octet from bits 31..24.
     static std::string fakeAddressText(DWORD fakeIp);
     // Removes the header lines of the request head (the lines before the first empty
-    // line) whose name, lowered, named() accepts, each with its continuation lines, in
-    // one pass. A header cut off by the chunk's end stays, and so does all after it.
-    // Returns the number of headers removed.
-    static std::size_t RemoveHeaders(std::string& text, bool (*named)(std::string_view lowered));
+    // line) named lowered in any case (with family, also lowered followed by "-" and
+    // more), each with its continuation lines, in one pass. A header cut off by the
+    // chunk's end stays, and so does all after it. Returns the number removed.
+    static std::size_t RemoveHeaders(std::string& text, std::string_view lowered, bool family);
 
 private:
     struct Step {
