@@ -76,6 +76,17 @@ protected:
         return window;
     }
 
+    // A page of the main window, by its title, once it is made (the window is listed from
+    // the start of its creation; its pages come a moment later); 0 when it never came.
+    static HWND waitForPage(HWND window, const char* title)
+    {
+        HWND page = 0;
+        testsupport::waitFor(
+            [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, title)) != 0; },
+            std::chrono::seconds(10));
+        return page;
+    }
+
     static ProcessResult ctl(const std::vector<std::string>& arguments)
     {
         std::vector<std::string> argv{(testsupport::binDir() / "umbravia-ctl").string()};
