@@ -229,6 +229,11 @@ void GeneralPage::toggleStartWithWindows()
             RegDeleteValue(run.get(), desktop::RunValue);
         }
     }
+    // No Linux session reads the Run key: the session's autostart entry follows it.
+    if (const desktop::Result mirrored = desktop::mirrorAutostart(); !mirrored) {
+        MessageBox(hwnd(), (AutostartFailedText + mirrored.message).c_str(), AppCaption,
+                   MB_OK | MB_ICONWARNING);
+    }
     sendToMainWindow(msg::SettingsModified);
 }
 

@@ -128,6 +128,11 @@ void Uninstaller::restoreDesktop()
 
 void Uninstaller::removeFromDesktop()
 {
+    // The Run value is gone: the session's autostart entry follows it.
+    if (const desktop::Result mirrored = desktop::mirrorAutostart(); !mirrored) {
+        MessageBox(0, (AutostartFailedText + mirrored.message).c_str(), SetupCaption,
+                   MB_OK | MB_ICONERROR);
+    }
     if (!MenuEntry::remove()) {
         std::string text = MenuEntryFailedText;
         text.replace(text.find("%s"), 2, MenuEntry::dataHome().string());

@@ -38,6 +38,7 @@ using testsupport::ChildProcess;
 using testsupport::ProcessResult;
 namespace fs = std::filesystem;
 
+constexpr const char* DesktopFailed = "could not change the proxy settings of this desktop";
 constexpr const char* FirefoxAgent =
     "Mozilla/5.0 (X11; Linux x86_64; rv:133.0) Gecko/20100101 Firefox/133.0";
 
@@ -62,12 +63,14 @@ protected:
     }
     fs::path environmentFolder() const { return m_prefix.configHome() / "environment.d"; }
 
-    // The environment.d files that point at the proxy on the test's port.
+    // The environment.d files that point at the proxy on the test's port (the "*.conf"
+    // files: the session reads no other).
     std::vector<fs::path> environmentFilesOnTheProxy() const
     {
         std::vector<fs::path> files;
         for (const auto& file : fs::directory_iterator(environmentFolder())) {
-            if (contains(testsupport::readFile(file.path()),
+            if (file.path().extension() == ".conf" &&
+                contains(testsupport::readFile(file.path()),
                          "127.0.0.1:" + std::to_string(m_port))) {
                 files.push_back(file.path());
             }
@@ -115,7 +118,7 @@ TEST_F(DesktopHostTest, StartPointsTheDesktopAtTheProxyAndExitRestoresEveryByte)
     EXPECT_EQ(proxyMode(), modeBefore);
     EXPECT_EQ(testsupport::readFile(environmentFolder() / "10-mine.conf"), "EDITOR=vi\n");
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
-    EXPECT_FALSE(contains(host->err(), "MessageBox")) << host->err();
+    EXPECT_FALSE(contains(host->err(), DesktopFailed)) << host->err();
 }
 
 TEST_F(DesktopHostTest, AKilledHostIsRestoredAtTheNextStartBeforeAnythingIsSwitchedOn)
@@ -131,7 +134,7 @@ TEST_F(DesktopHostTest, AKilledHostIsRestoredAtTheNextStartBeforeAnythingIsSwitc
     std::unique_ptr<ChildProcess> next = startHost();
     const HWND window = waitForMainWindow(*next);
     ASSERT_NE(window, 0) << next->err();
-    EXPECT_TRUE(environmentFilesOnTheProxy().empty());
+    EXPECT_TRUE(environmentFilesOnTheProxy().empty()) << next->err();
     EXPECT_EQ(proxyMode(), "'none'\n");
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
 
@@ -144,7 +147,7 @@ TEST_F(DesktopHostTest, AKilledHostIsRestoredAtTheNextStartBeforeAnythingIsSwitc
     EXPECT_EQ(proxyMode(), "'manual'\n");
     exitHost(*next);
     EXPECT_TRUE(environmentFilesOnTheProxy().empty());
-    EXPECT_FALSE(contains(next->err(), "MessageBox")) << next->err();
+    EXPECT_FALSE(contains(next->err(), DesktopFailed)) << next->err();
 }
 
 TEST_F(DesktopHostTest, CtlTakesTheDesktopOffWithAndWithoutTheHost)
@@ -248,6 +251,10 @@ protected:
             GTEST_SKIP() << "gap: this machine's name does not resolve to a loopback address";
         }
         m_name = machine->first;
+        if (m_name.find('.') != std::string::npos) {
+            GTEST_SKIP() << "gap: the machine's name holds a dot, which the test's direct rule "
+                            "(*.*) would send past the proxy";
+        }
         try {
             m_origin = std::make_unique<testsupport::OriginServer>(
                 testsupport::OriginServer::Mode::Http, machine->second);
@@ -284,7 +291,11 @@ protected:
 
     // Headless Chromium in a GNOME session of the decoy home, reading the GNOME proxy
     // settings through GSettings' keyfile back end. Nothing of it may reach the network:
-    // its background services are off.
+    // its background services are off, and those that still call (the component updater
+    // does, whatever the switches say) have names with a dot, which the user's direct
+    // rule "*.*" keeps away from the proxy and the resolver rule answers with "not found"
+    // instead of asking a name server. The rule spares the origin's name and the proxy's
+    // address (it applies to the proxy too).
     ProcessResult chromium(const std::string& target) const
     {
         testsupport::ProcessOptions options;
@@ -297,10 +308,25 @@ protected:
         }
         options.timeout = 60s;
         return testsupport::runProcess(
-            {"chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-             "--no-first-run", "--disable-background-networking", "--disable-component-update",
-             "--disable-sync", "--disable-default-apps",
-             "--user-data-dir=" + (m_scratch.path() / "chromium").string(), "--dump-dom",
+            {"chromium",
+             "--headless",
+             "--no-sandbox",
+             "--disable-gpu",
+             "--disable-dev-shm-usage",
+             "--no-first-run",
+             "--disable-background-networking",
+             "--disable-component-update",
+             "--disable-sync",
+             "--disable-default-apps",
+             "--disable-extensions",
+             "--disable-domain-reliability",
+             "--no-pings",
+             "--disable-client-side-phishing-detection",
+             "--no-default-browser-check",
+             "--disable-features=NetworkTimeServiceQuerying,OptimizationHints,MediaRouter",
+             "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE " + m_name + ", EXCLUDE 127.0.0.1",
+             "--user-data-dir=" + (m_scratch.path() / "chromium").string(),
+             "--dump-dom",
              "http://" + m_name + "/" + target},
             options);
     }
@@ -312,7 +338,15 @@ protected:
 
 TEST_F(RealClientTest, CurlAndChromiumGoThroughTheProxyWhileTheDesktopIsOnAndDirectWhenOff)
 {
+    // The user's own direct hosts, changed from the default: they stay while the desktop
+    // is on and are exactly so again when it is off.
+    const std::string userDirect = "['localhost', '127.0.0.0/8', '::1', '*.*']";
+    ASSERT_EQ(testsupport::runProcess(
+                  {"gsettings", "set", "org.gnome.system.proxy", "ignore-hosts", userDirect})
+                  .exitCode,
+              0);
     std::unique_ptr<ChildProcess> host = startIntegratedHost();
+    EXPECT_TRUE(contains(gsetting("org.gnome.system.proxy", "ignore-hosts"), "'*.*'"));
     const HWND window = waitForMainWindow(*host);
     HWND page = 0;
     ASSERT_TRUE(testsupport::waitFor(
@@ -335,11 +369,14 @@ TEST_F(RealClientTest, CurlAndChromiumGoThroughTheProxyWhileTheDesktopIsOnAndDir
         GTEST_SKIP() << "gap: chromium is not installed (scripts/install-deps.sh --tests)";
     }
     result = chromium("chromium-on");
-    EXPECT_TRUE(contains(result.out, "target=/chromium-on")) << result.out << result.err;
-    EXPECT_TRUE(testsupport::waitFor([&] { return listed("Chromium"); }, 10s)) << activity(page);
+    EXPECT_TRUE(contains(result.out, "target=/chromium-on"))
+        << result.out << result.err << host->err()
+        << testsupport::readFile(m_prefix.configHome() / "glib-2.0" / "settings" / "keyfile");
+    // Debian's Chromium names itself Chrome.
+    EXPECT_TRUE(testsupport::waitFor([&] { return listed("Chrome"); }, 10s)) << activity(page);
 
     // Off, with the proxy still running: both go direct, and the proxy sees nothing.
-    ASSERT_EQ(ctl({"integrate", "off"}).exitCode, 4); // the desktop needs no component
+    ASSERT_EQ(ctl({"integrate", "off"}).exitCode, 0);
     ASSERT_TRUE(environmentFilesOnTheProxy().empty());
     const std::string before = activity(page);
     const std::size_t requests = m_origin->requestCount();
@@ -349,6 +386,7 @@ TEST_F(RealClientTest, CurlAndChromiumGoThroughTheProxyWhileTheDesktopIsOnAndDir
     EXPECT_TRUE(contains(result.out, "target=/chromium-off")) << result.out << result.err;
     EXPECT_GE(m_origin->requestCount(), requests + 2);
     EXPECT_EQ(activity(page), before);
+    EXPECT_EQ(gsetting("org.gnome.system.proxy", "ignore-hosts"), userDirect + "\n");
     exitHost(*host);
 }
 
