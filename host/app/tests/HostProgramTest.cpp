@@ -818,6 +818,10 @@ TEST_F(HostProgramTest, SigtermEndsAHostWhoseChainHopNeverAnswers)
     proxy.sin_port = htons(static_cast<uint16_t>(m_port));
     proxy.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&proxy), sizeof proxy), 0);
+    // The way out is built once the client has spoken.
+    const std::string start = "GET http://example.com/ HTTP/1.1\r\n";
+    ASSERT_EQ(::send(client, start.data(), start.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(start.size()));
     ASSERT_TRUE(testsupport::waitFor([&] { return hop.connectPending(); }, 10s)) << host->err();
 
     const auto signalled = std::chrono::steady_clock::now();
