@@ -187,6 +187,26 @@ TEST_F(FileTargetsTest, AbsentTargetsAreSkippedSilently)
     EXPECT_FALSE(desktop::detected(Target::Firefox));
 }
 
+TEST_F(FileTargetsTest, TheSnapsAndTheFlatpaksProfilesCountEachOnce)
+{
+    const fs::path snap = home() / "snap" / "firefox" / "common" / ".mozilla" / "firefox";
+    const fs::path flatpak =
+        home() / ".var" / "app" / "org.mozilla.firefox" / ".mozilla" / "firefox";
+    fs::create_directories(snap / "s1.default");
+    fs::create_directories(flatpak / "f1.default");
+    write(snap / "profiles.ini", "[Profile0]\nPath=s1.default\n");
+    // The same folder twice, once through a path with a dot in it.
+    write(flatpak / "profiles.ini",
+          "[Profile0]\nPath=f1.default\nIsRelative=1\n[Profile1]\nPath=./f1.default\n");
+    std::vector<std::string> profiles;
+    for (const fs::path& profile : desktop::firefoxProfiles()) {
+        profiles.push_back(profile.string());
+    }
+    EXPECT_EQ(profiles, (std::vector<std::string>{m_absolute.string(), m_relative.string(),
+                                                  (snap / "s1.default").string(),
+                                                  (flatpak / "f1.default").string()}));
+}
+
 TEST_F(FileTargetsTest, ALinkTheUserKeepsStaysALink)
 {
     // Dotfiles kept in a repository and linked into place.
