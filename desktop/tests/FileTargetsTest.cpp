@@ -81,7 +81,8 @@ protected:
         "// Mozilla User Preferences\n"
         "user_pref(\"network.proxy.http\", \"old.example\");\n"
         "user_pref(\"network.proxy.type\", 4);\n";
-    inline static const std::string kKioslaverc = "[Proxy Settings]\nProxyType=0\nhttpsProxy=s 1\n";
+    // Without a last line end: set adds one, unset must give the bytes back as they were.
+    inline static const std::string kKioslaverc = "[Proxy Settings]\nProxyType=0\nhttpsProxy=s 1";
     fs::path m_relative;
     fs::path m_absolute;
 };
