@@ -10,7 +10,9 @@
 #include <platform/Registry.h>
 
 #include <desktop/DesktopIntegration.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -243,6 +245,19 @@ TEST_F(FileTargetsTest, ARunningFirefoxKeepsItsEntryUntilItHasEnded)
           0600);
     EXPECT_EQ(desktop::unset(Target::Firefox).outcome, Outcome::Done);
     EXPECT_EQ(contents(m_relative / "prefs.js"), kPrefsJs);
+    EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
+}
+
+TEST_F(FileTargetsTest, AFirefoxStartedBeforeTheSetNeverReadOurBlock)
+{
+    // Firefox runs since before the switch: its lock is older than our user.js.
+    fs::create_symlink("127.0.1.1:+" + std::to_string(::getpid()), m_relative / "lock");
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (m_relative / "lock").c_str(), past, AT_SYMLINK_NOFOLLOW), 0);
+    ASSERT_EQ(desktop::set(Target::Firefox, 8080).outcome, Outcome::Done);
+    const desktop::Result result = desktop::unset(Target::Firefox);
+    EXPECT_EQ(result.outcome, Outcome::Done) << result.message;
+    EXPECT_EQ(contents(m_relative / "user.js"), kUserJs);
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
 }
 
