@@ -21,21 +21,25 @@ public:
     SessionVariables()
     {
         for (const char* name : {"XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION"}) {
-            if (const char* value = std::getenv(name)) {
-                m_saved.emplace_back(name, value);
-            }
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(name, value != nullptr ? std::optional<std::string>(value)
+                                                        : std::nullopt);
             ::unsetenv(name);
         }
     }
     ~SessionVariables()
     {
         for (const auto& [name, value] : m_saved) {
-            ::setenv(name.c_str(), value.c_str(), 1);
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
         }
     }
 
 private:
-    std::vector<std::pair<std::string, std::string>> m_saved;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 class DesktopTest : public ::testing::Test {

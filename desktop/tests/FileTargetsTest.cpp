@@ -190,6 +190,20 @@ TEST_F(FileTargetsTest, AbsentTargetsAreSkippedSilently)
     EXPECT_FALSE(desktop::detected(Target::Firefox));
 }
 
+TEST_F(FileTargetsTest, AKdeSessionWithoutKioslavercGetsOneAndLosesItAgain)
+{
+    fs::remove(config() / "kioslaverc");
+    ASSERT_FALSE(desktop::detected(Target::Kde));
+    ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // SessionVariables puts the old value back
+    ASSERT_TRUE(desktop::detected(Target::Kde));
+    ASSERT_EQ(desktop::set(Target::Kde, 8080).outcome, Outcome::Done);
+    EXPECT_EQ(contents(config() / "kioslaverc"),
+              "[Proxy Settings]\nProxyType=1\nhttpProxy=http://127.0.0.1 8080\n"
+              "NoProxyFor=localhost,127.0.0.1,127.0.0.0/8,::1\nReversedException=false\n");
+    ASSERT_EQ(desktop::unset(Target::Kde).outcome, Outcome::Done);
+    EXPECT_FALSE(fs::exists(config() / "kioslaverc"));
+}
+
 TEST_F(FileTargetsTest, TheSnapsAndTheFlatpaksProfilesCountEachOnce)
 {
     const fs::path snap = home() / "snap" / "firefox" / "common" / ".mozilla" / "firefox";
