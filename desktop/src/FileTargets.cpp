@@ -9,6 +9,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -66,6 +67,24 @@ Result restoreFile(const FileRecord& record)
     return written ? Result{} : failed(written.error().message);
 }
 
+// The folders above a file that do not exist yet, outermost first, unless the record has
+// them already.
+void recordMissingFolders(TargetRecord& record, const fs::path& folder)
+{
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    for (fs::path at = folder; !at.empty() && at != at.root_path() && !fs::exists(at, ec);
+         at = at.parent_path()) {
+        missing.insert(missing.begin(), at);
+    }
+    for (const fs::path& made : missing) {
+        if (std::find(record.madeFolders.begin(), record.madeFolders.end(), made) ==
+            record.madeFolders.end()) {
+            record.madeFolders.push_back(made);
+        }
+    }
+}
+
 class FileTarget : public TargetSettings {
 public:
     using Detect = bool (*)();
@@ -97,6 +116,7 @@ public:
             if (!file.watched) {
                 entry->written = file.edit->apply(state->bytes.value_or(""), port);
                 m_planned.push_back(file.path);
+                recordMissingFolders(record, file.path.parent_path());
             }
         }
         return {};
@@ -135,6 +155,11 @@ public:
             if (!done) {
                 problems += (problems.empty() ? "" : "\n") + done.message;
             }
+        }
+        // Innermost first; a folder someone put a file into stays.
+        for (auto folder = record.madeFolders.rbegin(); folder != record.madeFolders.rend();
+             ++folder) {
+            ::rmdir(folder->c_str());
         }
         if (!busy.empty()) {
             problems += (problems.empty() ? "" : "\n") + busy;

@@ -121,6 +121,7 @@ TEST_F(FileTargetsTest, SetPointsEveryTargetAtTheProxyAndUnsetLeavesEveryFileAsI
     EXPECT_EQ(modeOf(m_relative / "user.js"), 0640u);
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
     EXPECT_FALSE(fs::exists(environmentFile()));
+    EXPECT_FALSE(fs::exists(config() / "environment.d")); // made for our file, gone with it
     EXPECT_FALSE(fs::exists(m_absolute / "user.js"));
 }
 
