@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <desktop/DesktopIntegration.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -50,6 +51,10 @@ protected:
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ASSERT_TRUE(testsupport::insideTemporaryFolder(m_home.path()));
         ASSERT_EQ(std::string(std::getenv("HOME")), m_home.path().string());
+        // Without systemd's generator the login environment counts only with its folder.
+        if (!desktop::detected(desktop::Target::Environment)) {
+            std::filesystem::create_directories(config() / "environment.d");
+        }
     }
 
     std::filesystem::path home() const { return m_home.path(); }

@@ -92,6 +92,7 @@ protected:
 TEST_F(FileTargetsTest, SetPointsEveryTargetAtTheProxyAndUnsetLeavesEveryFileAsItWas)
 {
     const auto before = snapshot();
+    const bool folderBefore = fs::exists(config() / "environment.d");
     ASSERT_TRUE(desktop::detected(Target::Kde));
     ASSERT_TRUE(desktop::detected(Target::Firefox));
     std::vector<std::string> profiles;
@@ -121,7 +122,8 @@ TEST_F(FileTargetsTest, SetPointsEveryTargetAtTheProxyAndUnsetLeavesEveryFileAsI
     EXPECT_EQ(modeOf(m_relative / "user.js"), 0640u);
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
     EXPECT_FALSE(fs::exists(environmentFile()));
-    EXPECT_FALSE(fs::exists(config() / "environment.d")); // made for our file, gone with it
+    // A folder made for our file goes with it.
+    EXPECT_EQ(fs::exists(config() / "environment.d"), folderBefore);
     EXPECT_FALSE(fs::exists(m_absolute / "user.js"));
 }
 
