@@ -28,7 +28,7 @@ Result setLocked(JournalFile& journal, TargetSettings& settings, Target target, 
     }
     JournalData& data = journal.data();
     if (data.find(target) == nullptr) {
-        data.targets.push_back(TargetRecord{target, {}, {}});
+        data.targets.push_back(TargetRecord{target, {}, {}, {}});
     }
     // Recorded before anything changes: the journal is on disk first.
     Result prepared = settings.prepare(*data.find(target), port);
@@ -170,7 +170,7 @@ Result backup(Target target) noexcept
             return failed(problem);
         }
         JournalData data;
-        data.targets.push_back(TargetRecord{target, {}, {}});
+        data.targets.push_back(TargetRecord{target, {}, {}, {}});
         if (Result captured = settings->capture(data.targets.back()); !captured) {
             return captured;
         }

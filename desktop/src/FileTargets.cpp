@@ -8,6 +8,8 @@
 #include <platform/Text.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -65,6 +67,24 @@ Result restoreFile(const FileRecord& record)
     return written ? Result{} : failed(written.error().message);
 }
 
+// The folders above a file that do not exist yet, outermost first, unless the record has
+// them already.
+void recordMissingFolders(TargetRecord& record, const fs::path& folder)
+{
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    for (fs::path at = folder; !at.empty() && at != at.root_path() && !fs::exists(at, ec);
+         at = at.parent_path()) {
+        missing.insert(missing.begin(), at);
+    }
+    for (const fs::path& made : missing) {
+        if (std::find(record.madeFolders.begin(), record.madeFolders.end(), made) ==
+            record.madeFolders.end()) {
+            record.madeFolders.push_back(made);
+        }
+    }
+}
+
 class FileTarget : public TargetSettings {
 public:
     using Detect = bool (*)();
@@ -96,6 +116,7 @@ public:
             if (!file.watched) {
                 entry->written = file.edit->apply(state->bytes.value_or(""), port);
                 m_planned.push_back(file.path);
+                recordMissingFolders(record, file.path.parent_path());
             }
         }
         return {};
@@ -126,6 +147,8 @@ public:
 
     Result restore(const TargetRecord& record) override
     {
+        // Asked first: restoring changes the files the answer may depend on.
+        const std::string busy = m_busy != nullptr ? m_busy(record) : std::string();
         std::string problems;
         for (const FileRecord& file : record.files) {
             Result done = restoreFile(file);
@@ -133,11 +156,13 @@ public:
                 problems += (problems.empty() ? "" : "\n") + done.message;
             }
         }
-        if (m_busy != nullptr) {
-            std::string busy = m_busy(record);
-            if (!busy.empty()) {
-                problems += (problems.empty() ? "" : "\n") + busy;
-            }
+        // Innermost first; a folder someone put a file into stays.
+        for (auto folder = record.madeFolders.rbegin(); folder != record.madeFolders.rend();
+             ++folder) {
+            ::rmdir(folder->c_str());
+        }
+        if (!busy.empty()) {
+            problems += (problems.empty() ? "" : "\n") + busy;
         }
         return problems.empty() ? Result{} : failed(problems);
     }
@@ -203,6 +228,24 @@ Plan firefoxPlan()
     return plan;
 }
 
+// Whether the lock was made before user.js was last written: a Firefox started before
+// our block was added never read it, and writes back the user's own settings. Equal
+// times count as after (file times are coarse).
+bool startedBefore(const fs::path& lock, const fs::path& userJs)
+{
+    struct stat lockStat {};
+    struct stat userJsStat {};
+    if (::lstat(lock.c_str(), &lockStat) != 0 || ::stat(userJs.c_str(), &userJsStat) != 0) {
+        return false;
+    }
+    const timespec& locked = lockStat.st_mtim;
+    const timespec& written = userJsStat.st_mtim;
+    return locked.tv_sec < written.tv_sec ||
+           (locked.tv_sec == written.tv_sec && locked.tv_nsec < written.tv_nsec);
+}
+
+// A Firefox that read our block writes the proxy preferences back into prefs.js when it
+// ends, after we put them back.
 std::string firefoxBusy(const TargetRecord& record)
 {
     std::string message;
@@ -211,7 +254,7 @@ std::string firefoxBusy(const TargetRecord& record)
             continue;
         }
         const fs::path profile = file.path.parent_path();
-        if (firefoxHolding(profile) != 0) {
+        if (firefoxHolding(profile) != 0 && !startedBefore(profile / "lock", profile / "user.js")) {
             message += (message.empty() ? "" : "\n") +
                        std::string("Firefox is still running with the profile ") +
                        profile.string() +

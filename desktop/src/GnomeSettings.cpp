@@ -72,7 +72,8 @@ public:
     }
 
     // A back end that forgets (no dconf installed) would take the writes and reach no
-    // other program.
+    // other program; so would dconf without a session bus (a login over ssh), which
+    // keeps the writes in this process only.
     bool keepsWrites() const
     {
         gpointer backend = nullptr;
@@ -80,9 +81,21 @@ public:
         if (backend == nullptr) {
             return false;
         }
-        const std::string_view type = G_OBJECT_TYPE_NAME(backend);
+        const std::string type = G_OBJECT_TYPE_NAME(backend);
         g_object_unref(backend);
-        return type != "GMemorySettingsBackend" && type != "GNullSettingsBackend";
+        if (type == "GMemorySettingsBackend" || type == "GNullSettingsBackend") {
+            return false;
+        }
+        if (type == "DConfSettingsBackend") {
+            GError* error = nullptr;
+            GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+            if (bus == nullptr) {
+                g_clear_error(&error);
+                return false;
+            }
+            g_object_unref(bus);
+        }
+        return true;
     }
 
     std::optional<std::string> userValue(const char* key) const

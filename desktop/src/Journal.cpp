@@ -234,6 +234,11 @@ std::string formatJournal(const JournalData& data)
             putOptional(out, setting.written);
             out += '\n';
         }
+        for (const fs::path& folder : target.madeFolders) {
+            out += "folder";
+            putField(out, folder.string());
+            out += '\n';
+        }
     }
     return out;
 }
@@ -260,7 +265,7 @@ platform::Result<JournalData> parseJournal(std::string_view text)
             if (!target || data.find(*target) != nullptr) {
                 return damaged();
             }
-            data.targets.push_back(TargetRecord{*target, {}, {}});
+            data.targets.push_back(TargetRecord{*target, {}, {}, {}});
         } else if (*word == "file" && !data.targets.empty()) {
             std::optional<FileRecord> record = readFileRecord(in);
             if (!record) {
@@ -273,6 +278,12 @@ platform::Result<JournalData> parseJournal(std::string_view text)
                 return damaged();
             }
             data.targets.back().settings.push_back(std::move(*record));
+        } else if (*word == "folder" && !data.targets.empty()) {
+            std::optional<std::string> folder = in.field();
+            if (!folder || folder->empty() || (*folder)[0] != '/') {
+                return damaged();
+            }
+            data.targets.back().madeFolders.emplace_back(std::move(*folder));
         } else {
             return damaged();
         }

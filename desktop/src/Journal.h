@@ -10,6 +10,7 @@
 //   target firefox
 //   file user.js <path> <mode, octal> <original or -> <written or ->
 //   setting <schema> <key> <original or -> <written or ->
+//   folder <path>   (made by set, removed again when empty)
 // A damaged file is never overwritten: it holds the only copy of what was there.
 
 #include <platform/Result.h>
@@ -45,6 +46,8 @@ struct TargetRecord {
     Target target = Target::Gnome;
     std::vector<FileRecord> files;
     std::vector<SettingRecord> settings;
+    // Folders set made for a file, outermost first: they go again when empty.
+    std::vector<std::filesystem::path> madeFolders = {};
 
     FileRecord* file(const std::filesystem::path& path);
 };

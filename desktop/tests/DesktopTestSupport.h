@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <desktop/DesktopIntegration.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -21,21 +22,25 @@ public:
     SessionVariables()
     {
         for (const char* name : {"XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION"}) {
-            if (const char* value = std::getenv(name)) {
-                m_saved.emplace_back(name, value);
-            }
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(name, value != nullptr ? std::optional<std::string>(value)
+                                                        : std::nullopt);
             ::unsetenv(name);
         }
     }
     ~SessionVariables()
     {
         for (const auto& [name, value] : m_saved) {
-            ::setenv(name.c_str(), value.c_str(), 1);
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
         }
     }
 
 private:
-    std::vector<std::pair<std::string, std::string>> m_saved;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 class DesktopTest : public ::testing::Test {
@@ -46,6 +51,10 @@ protected:
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ASSERT_TRUE(testsupport::insideTemporaryFolder(m_home.path()));
         ASSERT_EQ(std::string(std::getenv("HOME")), m_home.path().string());
+        // Without systemd's generator the login environment counts only with its folder.
+        if (!desktop::detected(desktop::Target::Environment)) {
+            std::filesystem::create_directories(config() / "environment.d");
+        }
     }
 
     std::filesystem::path home() const { return m_home.path(); }

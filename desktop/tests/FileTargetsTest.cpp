@@ -10,7 +10,9 @@
 #include <platform/Registry.h>
 
 #include <desktop/DesktopIntegration.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -81,7 +83,8 @@ protected:
         "// Mozilla User Preferences\n"
         "user_pref(\"network.proxy.http\", \"old.example\");\n"
         "user_pref(\"network.proxy.type\", 4);\n";
-    inline static const std::string kKioslaverc = "[Proxy Settings]\nProxyType=0\nhttpsProxy=s 1\n";
+    // Without a last line end: set adds one, unset must give the bytes back as they were.
+    inline static const std::string kKioslaverc = "[Proxy Settings]\nProxyType=0\nhttpsProxy=s 1";
     fs::path m_relative;
     fs::path m_absolute;
 };
@@ -89,6 +92,7 @@ protected:
 TEST_F(FileTargetsTest, SetPointsEveryTargetAtTheProxyAndUnsetLeavesEveryFileAsItWas)
 {
     const auto before = snapshot();
+    const bool folderBefore = fs::exists(config() / "environment.d");
     ASSERT_TRUE(desktop::detected(Target::Kde));
     ASSERT_TRUE(desktop::detected(Target::Firefox));
     std::vector<std::string> profiles;
@@ -118,6 +122,8 @@ TEST_F(FileTargetsTest, SetPointsEveryTargetAtTheProxyAndUnsetLeavesEveryFileAsI
     EXPECT_EQ(modeOf(m_relative / "user.js"), 0640u);
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
     EXPECT_FALSE(fs::exists(environmentFile()));
+    // A folder made for our file goes with it.
+    EXPECT_EQ(fs::exists(config() / "environment.d"), folderBefore);
     EXPECT_FALSE(fs::exists(m_absolute / "user.js"));
 }
 
@@ -187,6 +193,40 @@ TEST_F(FileTargetsTest, AbsentTargetsAreSkippedSilently)
     EXPECT_FALSE(desktop::detected(Target::Firefox));
 }
 
+TEST_F(FileTargetsTest, AKdeSessionWithoutKioslavercGetsOneAndLosesItAgain)
+{
+    fs::remove(config() / "kioslaverc");
+    ASSERT_FALSE(desktop::detected(Target::Kde));
+    ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // SessionVariables puts the old value back
+    ASSERT_TRUE(desktop::detected(Target::Kde));
+    ASSERT_EQ(desktop::set(Target::Kde, 8080).outcome, Outcome::Done);
+    EXPECT_EQ(contents(config() / "kioslaverc"),
+              "[Proxy Settings]\nProxyType=1\nhttpProxy=http://127.0.0.1 8080\n"
+              "NoProxyFor=localhost,127.0.0.1,127.0.0.0/8,::1\nReversedException=false\n");
+    ASSERT_EQ(desktop::unset(Target::Kde).outcome, Outcome::Done);
+    EXPECT_FALSE(fs::exists(config() / "kioslaverc"));
+}
+
+TEST_F(FileTargetsTest, TheSnapsAndTheFlatpaksProfilesCountEachOnce)
+{
+    const fs::path snap = home() / "snap" / "firefox" / "common" / ".mozilla" / "firefox";
+    const fs::path flatpak =
+        home() / ".var" / "app" / "org.mozilla.firefox" / ".mozilla" / "firefox";
+    fs::create_directories(snap / "s1.default");
+    fs::create_directories(flatpak / "f1.default");
+    write(snap / "profiles.ini", "[Profile0]\nPath=s1.default\n");
+    // The same folder twice, once through a path with a dot in it.
+    write(flatpak / "profiles.ini",
+          "[Profile0]\nPath=f1.default\nIsRelative=1\n[Profile1]\nPath=./f1.default\n");
+    std::vector<std::string> profiles;
+    for (const fs::path& profile : desktop::firefoxProfiles()) {
+        profiles.push_back(profile.string());
+    }
+    EXPECT_EQ(profiles, (std::vector<std::string>{m_absolute.string(), m_relative.string(),
+                                                  (snap / "s1.default").string(),
+                                                  (flatpak / "f1.default").string()}));
+}
+
 TEST_F(FileTargetsTest, ALinkTheUserKeepsStaysALink)
 {
     // Dotfiles kept in a repository and linked into place.
@@ -222,6 +262,19 @@ TEST_F(FileTargetsTest, ARunningFirefoxKeepsItsEntryUntilItHasEnded)
           0600);
     EXPECT_EQ(desktop::unset(Target::Firefox).outcome, Outcome::Done);
     EXPECT_EQ(contents(m_relative / "prefs.js"), kPrefsJs);
+    EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
+}
+
+TEST_F(FileTargetsTest, AFirefoxStartedBeforeTheSetNeverReadOurBlock)
+{
+    // Firefox runs since before the switch: its lock is older than our user.js.
+    fs::create_symlink("127.0.1.1:+" + std::to_string(::getpid()), m_relative / "lock");
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (m_relative / "lock").c_str(), past, AT_SYMLINK_NOFOLLOW), 0);
+    ASSERT_EQ(desktop::set(Target::Firefox, 8080).outcome, Outcome::Done);
+    const desktop::Result result = desktop::unset(Target::Firefox);
+    EXPECT_EQ(result.outcome, Outcome::Done) << result.message;
+    EXPECT_EQ(contents(m_relative / "user.js"), kUserJs);
     EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
 }
 

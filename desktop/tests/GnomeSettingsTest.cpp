@@ -152,6 +152,15 @@ TEST_F(GnomeSettingsTest, WithoutSchemaOrWithABackEndThatForgetsTheDesktopIsSkip
     EXPECT_EQ(noSchema.out, "GNOME desktop skipped\n");
     EXPECT_FALSE(fs::exists(keyfile()));
     EXPECT_FALSE(fs::exists(m_prefix.path() / "desktop-journal"));
+
+    // dconf without a session bus keeps what is written in the writing process only.
+    m_env["XDG_DATA_DIRS"] = "/usr/local/share:/usr/share";
+    m_env["GSETTINGS_BACKEND"] = "keyfile";
+    EXPECT_EQ(probe({"detected", "gnome"}).out, "GNOME desktop found\n");
+    m_env["GSETTINGS_BACKEND"] = "dconf";
+    m_env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (home() / "no-bus").string();
+    m_env["DISPLAY"] = "";
+    EXPECT_EQ(probe({"detected", "gnome"}).out, "GNOME desktop absent\n");
 }
 
 TEST_F(GnomeSettingsTest, BackupAndRestore)

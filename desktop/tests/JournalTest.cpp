@@ -26,13 +26,15 @@ JournalData sample()
         Target::Firefox,
         {FileRecord{"user.js", "/tmp/a b/user.js", 0600, binary, std::string("written\n")},
          FileRecord{"prefs.js", "/tmp/a b/prefs.js", 0644, std::nullopt, std::nullopt}},
-        {}});
+        {},
+        {"/tmp/a b", "/tmp/a b/made"}});
     data.targets.push_back(TargetRecord{
         Target::Gnome,
         {},
         {SettingRecord{"org.gnome.system.proxy", "mode", std::nullopt, std::string("'manual'")},
          SettingRecord{"org.gnome.system.proxy.http", "port", std::string("3128"),
-                       std::string("8080")}}});
+                       std::string("8080")}},
+        {}});
     return data;
 }
 
@@ -56,6 +58,7 @@ TEST(JournalFormatTest, EveryByteSurvivesARoundTrip)
     EXPECT_FALSE(back->targets[0].files[1].written);
     EXPECT_FALSE(back->targets[1].settings[0].original);
     EXPECT_EQ(back->targets[1].settings[1].original, "3128");
+    EXPECT_EQ(back->targets[0].madeFolders.size(), 2u);
     EXPECT_TRUE(same(*back, data));
 }
 
@@ -75,7 +78,8 @@ TEST(JournalFormatTest, EveryCutOrChangedByteIsDamage)
           "umbravia-desktop-journal 1\ntarget kde\ntarget kde\n",
           "umbravia-desktop-journal 1\ntarget kde\nfile 3:kio 8:relative 4:0644 - -\n",
           "umbravia-desktop-journal 1\ntarget kde\nfile 3:kio 2:/x 4:0999 - -\n",
-          "umbravia-desktop-journal 1\ntarget kde\nfile 3:kio 2:/x 4:0644 99:a -\n"}) {
+          "umbravia-desktop-journal 1\ntarget kde\nfile 3:kio 2:/x 4:0644 99:a -\n",
+          "umbravia-desktop-journal 1\ntarget kde\nfolder 1:x\n"}) {
         platform::Result<JournalData> parsed = desktop::parseJournal(bad);
         ASSERT_FALSE(parsed) << bad;
         EXPECT_NE(parsed.error().message.find("damaged at byte"), std::string::npos);
@@ -129,7 +133,7 @@ TEST_F(JournalFileTest, OneHolderAtATimeAlsoAcrossThreads)
             for (int round = 0; round < 10; ++round) {
                 desktop::JournalFile journal(file);
                 overlapped = overlapped || inside.fetch_add(1) != 0;
-                journal.data().targets.push_back(TargetRecord{Target::Kde, {}, {}});
+                journal.data().targets.push_back(TargetRecord{Target::Kde, {}, {}, {}});
                 (void)journal.save();
                 journal.data().targets.clear();
                 (void)journal.save();

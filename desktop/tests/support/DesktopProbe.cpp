@@ -3,7 +3,8 @@
 // once per process) or one that is killed. It refuses to run unless HOME, XDG_CONFIG_HOME
 // and UMBRAVIA_PREFIX lie in the temporary folder and GSettings stay in a file there.
 //
-//   desktop_probe set TARGET PORT | unset TARGET | backup TARGET | restore TARGET
+//   desktop_probe detected TARGET | set TARGET PORT | unset TARGET | backup TARGET
+//   desktop_probe restore TARGET
 //   desktop_probe on PORT TARGET... | off | recover | hold PORT TARGET...
 //
 // One line per report, "<target> done|skipped|failed: <message>"; hold switches on, prints
@@ -61,6 +62,12 @@ bool printAll(const std::vector<desktop::Report>& reports)
     return ok;
 }
 
+std::string variable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 bool safeFolder(const char* variable)
 {
     const char* value = std::getenv(variable);
@@ -84,10 +91,15 @@ std::optional<desktop::Choices> choicesFrom(const std::vector<std::string>& name
 
 int main(int argc, char** argv)
 {
-    // dconf would reach the session's settings whatever HOME says.
-    const char* backend = std::getenv("GSETTINGS_BACKEND");
-    const bool ownSettings = backend != nullptr && (std::string(backend) == "keyfile" ||
-                                                    std::string(backend) == "memory");
+    // dconf would reach the session's settings whatever HOME says; only "detected" may
+    // look for it, and only over a bus address in the temporary folder.
+    const std::string backend = variable("GSETTINGS_BACKEND");
+    const std::string bus = variable("DBUS_SESSION_BUS_ADDRESS");
+    const bool ownBus = bus.starts_with("unix:path=") &&
+                        testsupport::insideTemporaryFolder(bus.substr(10)) &&
+                        bus.find_first_of(",;") == std::string::npos;
+    const bool ownSettings = backend == "keyfile" || backend == "memory" ||
+                             (argc == 3 && std::string(argv[1]) == "detected" && ownBus);
     if (!safeFolder("HOME") || !safeFolder("XDG_CONFIG_HOME") || !safeFolder("UMBRAVIA_PREFIX") ||
         !ownSettings) {
         std::cerr << "desktop_probe: HOME, XDG_CONFIG_HOME and UMBRAVIA_PREFIX must lie in the "
@@ -102,6 +114,11 @@ int main(int argc, char** argv)
     const std::optional<desktop::Target> named =
         args.size() > 1 ? targetNamed(args[1]) : std::nullopt;
     const desktop::Target target = named.value_or(desktop::Target::Gnome);
+    if (command == "detected" && named) {
+        std::cout << desktop::targetName(target)
+                  << (desktop::detected(target) ? " found" : " absent") << std::endl;
+        return 0;
+    }
     if (command == "set" && named && args.size() == 3) {
         const auto port = static_cast<unsigned>(std::stoul(args[2]));
         return print(target, desktop::set(target, port)) ? 0 : 1;
