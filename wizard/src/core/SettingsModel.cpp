@@ -1,0 +1,14 @@
+#include "SettingsModel.h"
+
+namespace wizard {
+
+void loadSettings(SettingsModel&) {}
+
+void applyDefaults(SettingsModel&) {}
+
+bool saveSettings(const SettingsModel&)
+{
+    return false;
+}
+
+} // namespace wizard

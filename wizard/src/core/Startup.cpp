@@ -1,0 +1,17 @@
+#include "Startup.h"
+
+#include "SettingsModel.h"
+
+namespace wizard {
+
+StartContext startContext(int, char**)
+{
+    return {};
+}
+
+StartContext startUp(int argc, char** argv, SettingsModel&)
+{
+    return startContext(argc, argv);
+}
+
+} // namespace wizard
