@@ -26,16 +26,19 @@ QRect dialogUnits(int x, int y, int width, int height)
 
 } // namespace
 
-CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string& initialText)
+const CustomDirectoryDialog::Look CustomDirectoryDialog::PageLook{Title, DirectoryLabel, EditId};
+
+CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string& initialText,
+                                             const Look& look)
     : QDialog(parent)
 {
-    setWindowTitle(Title);
+    setWindowTitle(look.title);
     setModal(true);
     setFixedSize(dialogUnits(0, 0, 276, 49).size());
-    auto* label = new QLabel(DirectoryLabel, this);
+    auto* label = new QLabel(look.label, this);
     label->setGeometry(dialogUnits(7, 9, 40, 8));
     m_edit = new QLineEdit(QString::fromStdString(initialText), this);
-    m_edit->setObjectName(QString::number(EditId));
+    m_edit->setObjectName(QString::number(look.editId));
     m_edit->setGeometry(dialogUnits(45, 7, 170, 12));
     m_browse = new QPushButton(BrowseText, this);
     m_browse->setObjectName(QString::number(BrowseId));
@@ -50,10 +53,10 @@ CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string&
     connect(m_browse, &QPushButton::clicked, this, &CustomDirectoryDialog::browse);
 }
 
-std::optional<std::string> CustomDirectoryDialog::ask(QWidget* parent,
-                                                      const std::string& initialText)
+std::optional<std::string>
+CustomDirectoryDialog::ask(QWidget* parent, const std::string& initialText, const Look& look)
 {
-    CustomDirectoryDialog dialog(parent, initialText);
+    CustomDirectoryDialog dialog(parent, initialText, look);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
