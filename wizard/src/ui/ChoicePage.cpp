@@ -46,8 +46,10 @@ ChoicePage::ChoicePage(WizardPage* previous, Session& session)
 
 void ChoicePage::onCommand(UINT id, WORD)
 {
-    // Checking one box clears the other.
-    if ((id == DefaultBox || id == CustomBox) && checkBox(id)->isChecked()) {
+    // A pair of radio buttons: the box clicked (or named by a posted command) is the
+    // choice, the other is cleared.
+    if (id == DefaultBox || id == CustomBox) {
+        checkBox(id)->setChecked(true);
         checkBox(id == DefaultBox ? CustomBox : DefaultBox)->setChecked(false);
     }
 }

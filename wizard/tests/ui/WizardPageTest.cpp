@@ -111,6 +111,12 @@ TEST_F(WizardPageTest, ChoiceNeedsASelectionAndItsBoxesExcludeEachOther)
         EXPECT_FALSE(page()->checkBox(ChoicePage::DefaultBox)->isChecked());
         click(ChoicePage::DefaultBox);
         EXPECT_FALSE(page()->checkBox(ChoicePage::CustomBox)->isChecked());
+        click(ChoicePage::DefaultBox); // a chosen box stays chosen
+        EXPECT_TRUE(page()->checkBox(ChoicePage::DefaultBox)->isChecked());
+        // Posted by another process, the id alone makes the choice.
+        SendMessage(page()->hwnd(), WM_COMMAND, ChoicePage::CustomBox, 0);
+        EXPECT_TRUE(page()->checkBox(ChoicePage::CustomBox)->isChecked());
+        EXPECT_FALSE(page()->checkBox(ChoicePage::DefaultBox)->isChecked());
         answer(LeaveQuestion, IDYES);
         click(CancelButton);
     });
