@@ -11,6 +11,8 @@
 #include <platform/MessageBox.h>
 #include <platform/StopSignal.h>
 
+#include <poll.h>
+
 #include <cerrno>
 
 namespace host {
@@ -60,8 +62,23 @@ SOCKET Session::createChain() const
     return createChain != nullptr ? createChain() : INVALID_SOCKET;
 }
 
+bool Session::clientSpeaks() const
+{
+    return platform::waitForSocket(m_connection->client(), POLLIN, firstRequestTimeoutMs()) ==
+           platform::WaitResult::Ready;
+}
+
 SOCKET Session::obtainOutgoing(bool& tunnel)
 {
+    // Through a chain or the firewall the way out is built before the request is read; a
+    // client that never says anything must not hold that way and two relay threads for
+    // good, so it is built once the client has sent its first bytes, within the
+    // first-request time-out.
+    const bool chained = m_state.firewall.enabled.load() ||
+                         (m_state.modules.createChain != nullptr && chainInUse() != 0);
+    if (chained && !clientSpeaks()) {
+        return INVALID_SOCKET;
+    }
     if (m_state.firewall.enabled.load()) {
         SOCKET server = createChain();
         if (server == INVALID_SOCKET && !platform::stopRequested()) {

@@ -24,6 +24,8 @@ private:
     // The outgoing socket, or INVALID_SOCKET when the connection ends here.
     SOCKET obtainOutgoing(bool& tunnel);
     SOCKET createChain() const;
+    // Whether the client sends its first bytes within the first-request time-out.
+    bool clientSpeaks() const;
     void recordLocalAddress(SOCKET server);
     void startRelays(bool tunnel);
     void noteNoThread() const;

@@ -259,6 +259,27 @@ TEST_F(EngineTest, AFirstRequestThatNeverCompletesIsClosedAfterItsTimeOut)
     EXPECT_EQ(fine.responseBody(), "target=/fine");
 }
 
+TEST_F(EngineTest, ASilentClientGetsNoChainAndIsClosedAfterTheFirstRequestTimeOut)
+{
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::ChainKey).writeDword("CONNECTCHAIN", 0);
+    settings::Key main = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey);
+    main.writeDword("ANONYMITYLEVEL", 3);
+    main.writeDword("FIRSTREQUESTTIMEOUT", 1);
+    OriginServer upstream(OriginServer::Mode::Http, "127.0.0.1", testsupport::freePort());
+    ASSERT_TRUE(start());
+    setUpstream(upstream.address(), upstream.port());
+    Client silent(m_port);
+    EXPECT_TRUE(silent.closedByPeer(10000));
+    EXPECT_TRUE(connectionsEnded());
+    EXPECT_EQ(chainCalls(), ""); // no chain was built for it
+    EXPECT_EQ(upstream.connectionCount(), 0u);
+    // A client that speaks still goes through the chain.
+    Client client(m_port);
+    ASSERT_TRUE(client.send(proxyRequest("example.com", "/chained")));
+    EXPECT_EQ(client.responseBody(), "target=http://example.com/chained");
+    EXPECT_EQ(chainCalls(), "C");
+}
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
