@@ -73,8 +73,9 @@ TEST_F(WizardProgramFlowTest, NextPostedFromAnotherProcessOpensTheNextPage)
         },
         30s))
         << wizard.err();
+    // The programs page is made before the welcome page hides.
+    EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindowVisible(welcome); }, 30s));
     EXPECT_TRUE(IsWindow(welcome));
-    EXPECT_FALSE(IsWindowVisible(welcome));
     ASSERT_TRUE(PostMessage(programs, WM_COMMAND, CancelButton, 0));
     const auto result = wizard.wait(30s);
     ASSERT_TRUE(result) << wizard.err();
