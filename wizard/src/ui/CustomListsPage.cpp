@@ -81,7 +81,7 @@ void CustomListsPage::onCommand(UINT id, WORD code)
         editFilter();
         return;
     case RemoveFilterButton:
-        remove(FilterList);
+        removeSelectedAsking(*m_filters, RemoveQuestion);
         return;
     case AddServerButton:
         addServer();
@@ -90,12 +90,12 @@ void CustomListsPage::onCommand(UINT id, WORD code)
         editServer();
         return;
     case RemoveServerButton:
-        remove(ServerList);
+        removeSelectedAsking(*m_servers, RemoveQuestion);
         return;
     case FilterList:
     case ServerList:
         if (code == pageui::SortedListBox::DeleteKey) {
-            remove(id);
+            removeSelectedAsking(*list(id), RemoveQuestion);
         }
         return;
     default:
@@ -168,20 +168,6 @@ void CustomListsPage::editServer()
         }
         return std::string(text::trim((*texts)[0]));
     });
-}
-
-void CustomListsPage::remove(UINT listId)
-{
-    pageui::SortedListBox* entries = list(listId);
-    const int row = entries->selectedRow();
-    if (row < 0) {
-        return;
-    }
-    const std::string question = fillIn(RemoveQuestion, entries->entry(row));
-    if (MessageBox(hwnd(), question.c_str(), WizardTitle, MB_YESNOCANCEL | MB_ICONQUESTION) ==
-        IDYES) {
-        entries->removeAt(row);
-    }
 }
 
 void CustomListsPage::onNext()

@@ -56,7 +56,6 @@ private:
     void addServer();
     void editFilter();
     void editServer();
-    void remove(UINT listId);
 
     pageui::SortedListBox* m_filters = nullptr;
     pageui::SortedListBox* m_servers = nullptr;

@@ -86,28 +86,15 @@ void WindowsCleanupPage::onPageCommand(UINT id, WORD code)
         m_list->editSelected([this](const std::string& text) { return askDirectory(text); });
         return;
     case RemoveButton:
-        onRemove();
+        removeSelectedAsking(*m_list, RemoveQuestion);
         return;
     case FolderList:
         if (code == pageui::SortedListBox::DeleteKey) {
-            onRemove();
+            removeSelectedAsking(*m_list, RemoveQuestion);
         }
         return;
     default:
         return;
-    }
-}
-
-void WindowsCleanupPage::onRemove()
-{
-    const int row = m_list->selectedRow();
-    if (row < 0) {
-        return;
-    }
-    const std::string question = fillIn(RemoveQuestion, m_list->entry(row));
-    if (MessageBox(hwnd(), question.c_str(), WizardTitle, MB_YESNOCANCEL | MB_ICONQUESTION) ==
-        IDYES) {
-        m_list->removeAt(row);
     }
 }
 

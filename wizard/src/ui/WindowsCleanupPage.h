@@ -44,7 +44,6 @@ protected:
 private:
     void enableFolderControls();
     std::optional<std::string> askDirectory(const std::string& initial);
-    void onRemove();
 
     pageui::SortedListBox* m_list = nullptr;
 };

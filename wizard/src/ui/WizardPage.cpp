@@ -3,6 +3,7 @@
 #include <common/ui/BitmapButton.h>
 #include <common/ui/Resources.h>
 #include <common/ui/SettingsPage.h>
+#include <common/ui/SortedListBox.h>
 #include <platform/MessageBox.h>
 
 #include <QEventLoop>
@@ -194,6 +195,18 @@ void WizardPage::openNext(std::unique_ptr<WizardPage> next)
         return;
     }
     finish(outcome == Finished ? Finished : Left);
+}
+
+void WizardPage::removeSelectedAsking(pageui::SortedListBox& list, const char* question)
+{
+    const int row = list.selectedRow();
+    if (row < 0) {
+        return;
+    }
+    const std::string text = fillIn(question, list.entry(row));
+    if (MessageBox(hwnd(), text.c_str(), WizardTitle, MB_YESNOCANCEL | MB_ICONQUESTION) == IDYES) {
+        list.removeAt(row);
+    }
 }
 
 bool WizardPage::askLeave()

@@ -29,7 +29,8 @@ class QLabel;
 
 namespace pageui {
 class BitmapButton;
-}
+class SortedListBox;
+} // namespace pageui
 
 namespace wizard::ui {
 
@@ -102,6 +103,9 @@ protected:
     bool askLeave();
     // Replaces Next by Finish (the last page).
     void useFinishButton();
+    // Removes the list's selected entry when the question (naming it for "%s") is
+    // answered Yes.
+    void removeSelectedAsking(pageui::SortedListBox& list, const char* question);
 
     pageui::ControlSet& controls() { return m_controls; }
 
