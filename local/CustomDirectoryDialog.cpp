@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace local {
 
 namespace {
@@ -36,10 +38,15 @@ CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string&
     setModal(true);
     setFixedSize(dialogUnits(0, 0, 276, 49).size());
     auto* label = new QLabel(look.label, this);
-    label->setGeometry(dialogUnits(7, 9, 40, 8));
+    const QRect labelArea = dialogUnits(7, 9, 40, 8);
+    // A longer label (the wizard's "Directory :") takes what it needs from the edit.
+    const int labelWidth = std::max(labelArea.width(), label->sizeHint().width());
+    label->setGeometry(labelArea.x(), labelArea.y(), labelWidth, labelArea.height());
+    QRect editArea = dialogUnits(45, 7, 170, 12);
+    editArea.setLeft(std::max(editArea.left(), labelArea.x() + labelWidth + 4));
     m_edit = new QLineEdit(QString::fromStdString(initialText), this);
     m_edit->setObjectName(QString::number(look.editId));
-    m_edit->setGeometry(dialogUnits(45, 7, 170, 12));
+    m_edit->setGeometry(editArea);
     m_browse = new QPushButton(BrowseText, this);
     m_browse->setObjectName(QString::number(BrowseId));
     m_browse->setGeometry(dialogUnits(219, 6, 50, 14));
