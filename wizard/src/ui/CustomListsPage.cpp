@@ -177,8 +177,11 @@ void CustomListsPage::onNext()
     lists.filters = m_filters->entries();
     lists.stopServers = checkBox(ServersBox)->isChecked() ? 1 : 0;
     lists.servers = m_servers->entries();
-    // The request filter reads the lists only while this switch is on.
-    model().request.customLists = lists.customFilters != 0 || lists.stopServers != 0 ? 1 : 0;
+    // A list switched on needs the request filter's switch; with both off the switch
+    // keeps what it was (it also stands for the filter's other rules).
+    if (lists.customFilters != 0 || lists.stopServers != 0) {
+        model().request.customLists = 1;
+    }
     openNext(std::make_unique<FinishPage>(this, session()));
 }
 

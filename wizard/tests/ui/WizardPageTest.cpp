@@ -9,6 +9,7 @@
 #include "ui/ChoicePage.h"
 #include "ui/CleanupRun.h"
 #include "ui/CustomListsPage.h"
+#include "ui/FinishPage.h"
 #include "ui/ProgramsPage.h"
 #include "ui/ProxyChainPage.h"
 #include "ui/WelcomePage.h"
@@ -289,6 +290,33 @@ TEST_F(WizardPageTest, CustomListsRefuseAPrefixOfAnEntryAndAskBeforeRemoving)
     ASSERT_EQ(m_boxes->calls().size(), 2u);
     EXPECT_EQ(m_boxes->calls()[0].text, "Are You Sure You Want To Remove This Title Cookie: none");
     EXPECT_EQ(m_boxes->calls()[0].buttons(), static_cast<UINT>(MB_YESNOCANCEL));
+}
+
+TEST_F(WizardPageTest, ListsPageSwitchesRequestFilteringOnButNeverOff)
+{
+    answer(LeaveQuestion, IDYES);
+    const auto nextThenLeave = [this](std::function<void()> first) {
+        Script script;
+        script
+            .then([first] {
+                first();
+                click(NextButton);
+            })
+            .then([] {
+                ASSERT_NE(top<FinishPage>(), nullptr);
+                click(CancelButton);
+            });
+        script.run([this] { return CustomListsPage(nullptr, m_session).run(); });
+        EXPECT_EQ(script.done(), script.size());
+    };
+    m_session.model.request.customLists = 1;
+    nextThenLeave([] {});
+    EXPECT_EQ(m_session.model.request.customLists, 1u); // both lists off: kept
+
+    m_session.model.request.customLists = 0;
+    nextThenLeave([] { click(CustomListsPage::ServersBox); });
+    EXPECT_EQ(m_session.model.request.customLists, 1u);
+    EXPECT_EQ(m_session.model.lists.stopServers, 1u);
 }
 
 class RunNowTest : public WizardPageTest {
