@@ -1,7 +1,7 @@
 #include "HostApplication.h"
 
-#include "FirstRun.h"
-
+#include <common/BrowserKeys.h>
+#include <common/FirstRun.h>
 #include <common/HostMessages.h>
 #include <common/Settings.h>
 #include <platform/KernelObjects.h>
@@ -110,13 +110,8 @@ bool HostApplication::writeStartupValues()
 
 void HostApplication::runFirstRunSteps()
 {
-    runHidden("regsvr32.exe /s UmbraIEPlugin.dll");
-    if (settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)) {
-        key.writeDword(settings::IsRegisteredValue, 1);
-        key.writeDword("ShowIEToolbar", 1);
-    }
-    registerModules(m_paths.installFolder);
-    rewriteModulePaths(m_paths.installFolder);
+    (void)firstrun::registerSuite(m_paths.installFolder);
+    firstrun::rewriteModulePaths(m_paths.installFolder);
     askForWizard();
 }
 
@@ -168,8 +163,8 @@ void HostApplication::registerBrowserHelper()
         return;
     }
     // Quoted, so that an install folder with spaces stays one argument.
-    runHidden("regsvr32 /s \"" + program->substr(0, at) + BrowserHelperModule + "\"");
-    settings::Key::create(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+    firstrun::runHidden("regsvr32 /s \"" + program->substr(0, at) + BrowserHelperModule + "\"");
+    settings::Key::create(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
 }
 
 bool HostApplication::createNamedObjects()
@@ -248,7 +243,7 @@ void HostApplication::processEnd()
         CloseHandle(m_startedEvent);
     }
     if (m_ownsBrowserHelperKey) {
-        SHDeleteKey(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+        SHDeleteKey(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
     }
 }
 

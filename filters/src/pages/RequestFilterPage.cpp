@@ -1,5 +1,6 @@
 #include "RequestFilterPage.h"
 
+#include <common/ModuleValues.h>
 #include <common/Settings.h>
 #include <common/ui/EntryDialog.h>
 #include <common/ui/IpAddressEdit.h>
@@ -23,10 +24,10 @@ constexpr const char* KeyMissingBox = "Request1";
 constexpr const char* TrustedListBox = "Request";
 constexpr const char* AlreadyFiltered = "This variable is already filtered";
 
-constexpr const char* CustomFiltersSubkey = "CUSTOMFILTERS";
-constexpr const char* StopServersSubkey = "STOPSERVERS";
+constexpr const char* CustomFiltersSubkey = values::request::CustomFilters;
+constexpr const char* StopServersSubkey = values::request::StopServers;
 constexpr const char* TrustedSitesSubkey = "COOKIETRUSTEDSITES";
-constexpr const char* FakeIpValue = "FAKEIP";
+constexpr const char* FakeIpValue = values::request::FakeIp;
 
 // The DWORD behind each option box.
 struct SwitchRow {

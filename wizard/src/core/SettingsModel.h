@@ -10,12 +10,15 @@
 namespace wizard {
 
 inline constexpr const char* WizardCaption = "Umbravia Settings Wizard";
-// Three spellings, as the suite has always shown them.
-inline constexpr const char* InvalidRegistryDataMain = "Invalide registry data";  // main key, Chain
-inline constexpr const char* InvalidRegistryDataLocal = "Invalide Registry data"; // Local
-inline constexpr const char* InvalidRegistryDataSave = "Invalide Registry Data"; // saving, programs
+// Three spellings, as the suite has always shown them: the main key and Chain; Local
+// when reading; saving, the Filters keys and the programs page.
+inline constexpr const char* InvalidRegistryDataMain = "Invalide registry data";
+inline constexpr const char* InvalidRegistryDataLocal = "Invalide Registry data";
+inline constexpr const char* InvalidRegistryDataSave = "Invalide Registry Data";
 
 inline constexpr std::uint32_t DefaultProxyPort = 8080;
+// 255.255.255.255, the fake address of the default settings.
+inline constexpr std::uint32_t DefaultFakeIp = 0xFFFFFFFF;
 
 // DLLs\Local.dll: the switch that cleans the selected items when the host exits.
 struct ExitCleanup {
@@ -64,7 +67,9 @@ struct ResponseFilter {
 
 // DLLs\Filters.dll\Req.
 struct RequestFilter {
-    std::uint32_t customLists = 0;          // unnamed: a custom list is switched on
+    // The unnamed value: request filtering on. Saving sets it to 1 when a custom list is
+    // on and otherwise keeps it.
+    std::uint32_t customLists = 0;
     std::uint32_t browserShield = 0;        // BROWSERSHIELD
     std::uint32_t osShield = 0;             // OSSHIELD
     std::uint32_t referrerBlock = 0;        // REFERRERBLOCK
