@@ -4,7 +4,8 @@
 # for SECONDS (default 60). A crash, a leak, a sanitizer report or a broken length
 # check stops with a non-zero exit and leaves the reproducer in the build folder. The
 # differential fuzzer also stops when the filters and their rule-by-rule references
-# disagree on a chunk.
+# disagree on a chunk. The rules' words (filters/fuzz/filters.dict) lead the mutations
+# to headers and page elements the rules act on.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
@@ -20,5 +21,6 @@ for fuzzer in "${fuzzers[@]}"; do
   mkdir -p "$corpus"
   echo "fuzz: $fuzzer for ${seconds}s"
   (cd "$build/fuzz" && "./$fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 "$corpus" "$root/filters/fuzz/seeds")
+    -rss_limit_mb=2048 -print_final_stats=1 -dict="$root/filters/fuzz/filters.dict" \
+    "$corpus" "$root/filters/fuzz/seeds")
 done

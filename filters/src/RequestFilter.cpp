@@ -1,5 +1,6 @@
 #include "RequestFilter.h"
 
+#include "ResponseFilter.h"
 #include "TextTools.h"
 
 #include <platform/WinInet.h>
@@ -15,6 +16,10 @@ namespace filters {
 namespace {
 
 constexpr std::string_view UserAgentKeyword = "user-agent";
+// Chromium's client hints name the browser, its version and the system: "Sec-CH-UA",
+// "Sec-CH-UA-Platform", "Sec-CH-UA-Mobile", "Sec-CH-UA-Full-Version-List", ...
+constexpr std::string_view ClientHintsName = "sec-ch-ua";
+constexpr std::string_view EncodingName = "accept-encoding";
 constexpr std::string_view CookieKeyword = "cookie";
 constexpr std::string_view ReferrerKeywords[] = {"referrer", "referer"};
 constexpr std::string_view CacheKeyword = "if-modified-since";
@@ -27,6 +32,53 @@ constexpr std::array<std::string_view, 9> ImageExtensions = {"gif", "jpg", "jpeg
 std::string_view firstLine(std::string_view text)
 {
     return text.substr(0, text.find('\n'));
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The name of the header line at start, as written (before a colon, blanks allowed
+// between them); empty when the line is no header line.
+std::string_view headerName(std::string_view text, std::size_t start, std::size_t lineFeed)
+{
+    std::size_t end = start;
+    while (end < lineFeed && text[end] != ':' && !isBlank(text[end]) && text[end] != '\r') {
+        ++end;
+    }
+    std::size_t colon = end;
+    while (colon < lineFeed && isBlank(text[colon])) {
+        ++colon;
+    }
+    if (colon == lineFeed || text[colon] != ':') {
+        return {};
+    }
+    return text.substr(start, end - start);
+}
+
+// Whether name is lowered in any case, or with family also lowered, "-" and more.
+bool nameMatches(std::string_view name, std::string_view lowered, bool family)
+{
+    if (name.size() < lowered.size() || !equalsLowered(name.substr(0, lowered.size()), lowered)) {
+        return false;
+    }
+    return name.size() == lowered.size() || (family && name[lowered.size()] == '-');
+}
+
+// Where the header whose first line ends at lineFeed ends: after its continuation lines
+// (folded values start with a blank); npos when the last of them has no line feed yet.
+std::size_t headerEnd(std::string_view text, std::size_t lineFeed)
+{
+    std::size_t end = lineFeed + 1;
+    while (end < text.size() && isBlank(text[end])) {
+        const std::size_t next = text.find('\n', end);
+        if (next == npos) {
+            return npos;
+        }
+        end = next + 1;
+    }
+    return end;
 }
 
 // FAKEIP as text, without allocating: at most "255.255.255.255".
@@ -98,6 +150,8 @@ std::size_t replaceInPlace(std::string& text, std::string_view from, std::string
 const RequestFilter::Step RequestFilter::s_requestSteps[] = {
     {[](const FilterSettings& s) { return s.browserShield || s.osShield; },
      &RequestFilter::hideAgent},
+    {[](const FilterSettings& s) { return s.browserShield || s.osShield; },
+     &RequestFilter::hideClientHints},
     {[](const FilterSettings& s) { return s.disableAllCookies; }, &RequestFilter::dropAllCookies},
     {[](const FilterSettings& s) { return s.disableUnsafeCookies; },
      &RequestFilter::dropUnsafeCookies},
@@ -114,6 +168,9 @@ const RequestFilter::Step RequestFilter::s_requestSteps[] = {
 const RequestFilter::Step RequestFilter::s_responseSteps[] = {
     {[](const FilterSettings& s) { return s.blockImages; }, &RequestFilter::renameImageRequest},
     {[](const FilterSettings& s) { return s.blockBanners; }, &RequestFilter::replaceBanners},
+    // A compressed page passes the page rules unread: while any of them is on, pages are
+    // asked for as plain text.
+    {&ResponseFilter::rewritesPages, &RequestFilter::askForPlainPages},
 };
 
 RequestFilter::RequestFilter(const FilterSettings& settings, FilterEvents& events,
@@ -165,6 +222,44 @@ std::size_t RequestFilter::RemoveHeaderLines(std::string& text, std::string_view
     return removed;
 }
 
+std::size_t RequestFilter::RemoveHeaders(std::string& text, std::string_view lowered, bool family)
+{
+    if (findLowered(text, lowered) == npos) {
+        return 0; // the usual case, found out by one quick search
+    }
+    char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t in = 0;  // the next line to look at
+    std::size_t out = 0; // where the next kept byte goes
+    std::size_t removed = 0;
+    for (;;) {
+        const std::size_t lineFeed = text.find('\n', in);
+        if (lineFeed == npos || lineFeed == in || (lineFeed == in + 1 && data[in] == '\r')) {
+            break; // a line cut off by the chunk's end, or the end of the head
+        }
+        if (lowerChar(data[in]) == lowered[0] &&
+            nameMatches(headerName(text, in, lineFeed), lowered, family)) {
+            const std::size_t end = headerEnd(text, lineFeed);
+            if (end == npos) {
+                break; // its value goes on in the next chunk: the header stays
+            }
+            ++removed;
+            in = end;
+            continue;
+        }
+        if (out != in) {
+            std::memmove(data + out, data + in, lineFeed + 1 - in);
+        }
+        out += lineFeed + 1 - in;
+        in = lineFeed + 1;
+    }
+    if (out != in) {
+        std::memmove(data + out, data + in, size - in);
+        text.resize(out + size - in);
+    }
+    return removed;
+}
+
 std::string RequestFilter::fakeAddressText(DWORD fakeIp)
 {
     return std::string(AddressText(fakeIp).view());
@@ -181,6 +276,15 @@ void RequestFilter::removeLines(std::string_view keyword, bool notify)
 bool RequestFilter::hideAgent()
 {
     removeLines(UserAgentKeyword, true);
+    return true;
+}
+
+bool RequestFilter::hideClientHints()
+{
+    const std::size_t removed = RemoveHeaders(*m_text, ClientHintsName, true);
+    for (std::size_t i = 0; i < removed; ++i) {
+        m_events.requestFiltered();
+    }
     return true;
 }
 
@@ -353,6 +457,14 @@ bool RequestFilter::replaceBanners()
             m_events.responseFiltered();
         }
     }
+    return true;
+}
+
+// The page is asked for without Accept-Encoding, which servers answer uncompressed. Not
+// a privacy matter, so nothing is notified.
+bool RequestFilter::askForPlainPages()
+{
+    RemoveHeaders(*m_text, EncodingName, false);
     return true;
 }
 

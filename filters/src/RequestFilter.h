@@ -1,9 +1,9 @@
 #pragma once
 // The request side of the filters: one chunk's text rewritten by the rules of one
-// settings snapshot. Header rules run when request filtering is on, the image and banner
-// rules when response filtering is on. The rules search the text itself (no lowered
-// copies) and edit it in place; nothing is allocated once the thread's buffers have
-// grown to the size of its chunks.
+// settings snapshot. Header rules run when request filtering is on; the image, banner
+// and compression rules when response filtering is on. The rules search the text itself
+// (no lowered copies) and edit it in place; nothing is allocated once the thread's
+// buffers have grown to the size of its chunks.
 
 #include "FilterEvents.h"
 #include "FilterSettings.h"
@@ -31,6 +31,11 @@ public:
     static std::size_t RemoveHeaderLines(std::string& text, std::string_view keyword);
     // FAKEIP as four decimal numbers joined by dots, first octet from bits 31..24.
     static std::string fakeAddressText(DWORD fakeIp);
+    // Removes the header lines of the request head (the lines before the first empty
+    // line) named lowered in any case (with family, also lowered followed by "-" and
+    // more), each with its continuation lines, in one pass. A header cut off by the
+    // chunk's end stays, and so does all after it. Returns the number removed.
+    static std::size_t RemoveHeaders(std::string& text, std::string_view lowered, bool family);
 
 private:
     struct Step {
@@ -42,6 +47,7 @@ private:
 
     void removeLines(std::string_view keyword, bool notify);
     bool hideAgent();
+    bool hideClientHints();
     bool dropAllCookies();
     bool dropUnsafeCookies();
     bool maskAddress();
@@ -51,6 +57,7 @@ private:
     bool checkStopList();
     bool renameImageRequest();
     bool replaceBanners();
+    bool askForPlainPages();
 
     bool cookiesUnsafe();
     void applyCustomFilter(const std::string& entry);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace filters {
 
@@ -73,9 +74,16 @@ ResponseFilter::ResponseFilter(const FilterSettings& settings, FilterEvents& eve
     : m_settings(settings), m_events(events), m_words(threadWords())
 {}
 
+bool ResponseFilter::rewritesPages(const FilterSettings& settings)
+{
+    return settings.responseOn &&
+           std::any_of(std::begin(s_steps), std::end(s_steps),
+                       [&](const Step& step) { return settings.*step.enabled; });
+}
+
 void ResponseFilter::run(char* text, std::size_t length)
 {
-    if (!m_settings.responseOn || text == nullptr || length == 0) {
+    if (!rewritesPages(m_settings) || text == nullptr || length == 0) {
         return;
     }
     m_text = text;

@@ -21,6 +21,10 @@ public:
     // Rewrites the text of a chunk: length bytes without a zero among them.
     void run(char* text, std::size_t length);
 
+    // Whether run changes pages at all: response filtering on and a page option with it
+    // (the image and banner options act on requests only).
+    static bool rewritesPages(const FilterSettings& settings);
+
 private:
     struct Step {
         bool FilterSettings::*enabled;

@@ -16,7 +16,8 @@ public:
     using Snapshot = std::shared_ptr<const FilterSettings>;
 
     // The request side's settings (Req with its lists, Res, the level), presets applied,
-    // with the banner table when banners are to be replaced; null when broken.
+    // with the banner table when banners are to be replaced; null when broken. Res is
+    // read whole: its page options decide whether pages are asked for uncompressed.
     static Snapshot forRequest();
     // The response side's settings (Res, the level), presets applied; null when broken.
     static Snapshot forResponse();

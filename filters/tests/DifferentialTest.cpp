@@ -49,6 +49,28 @@ const std::vector<std::string> RequestTexts = {
     "://",
     "GET http://example.org/ HTTP/1.1\r\nReferer: http://example.org/?q=cookie\r\n"
     "If-Modified-Since: now\r\nif-modified-since: then\r\n\r\n",
+    // Chromium's head, with its client hints and the encodings it accepts.
+    "GET http://www.example.com/ HTTP/1.1\r\nHost: www.example.com\r\n"
+    "sec-ch-ua: \"Chromium\";v=\"131\", \"Not_A Brand\";v=\"24\"\r\nsec-ch-ua-mobile: ?0\r\n"
+    "sec-ch-ua-platform: \"Linux\"\r\nUpgrade-Insecure-Requests: 1\r\n"
+    "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/131.0.0.0 Safari/537.36\r\nAccept: text/html,image/avif,image/webp,*/*;q=0.8\r\n"
+    "Accept-Encoding: gzip, deflate, br, zstd\r\nAccept-Language: en-US,en;q=0.9\r\n"
+    "Sec-CH-UA-Full-Version-List: \"Chromium\";v=\"131.0.6778.85\"\r\n\r\n",
+    // Names that only look like them, blanks before the colon, and a body after the head.
+    "GET / HTTP/1.1\r\nAccept-Encoding-Foo: x\r\nSEC-CH-UAX: y\r\nX-Sec-CH-UA: z\r\n"
+    "accept-encoding \t: gzip\r\nSec-CH-UA-: e\r\nSec-CH-UA Platform: f\r\n"
+    "Sec-CH-UA\r: g\r\n\r\nAccept-Encoding: body\r\nsec-ch-ua: body\r\n",
+    // Folded values go with their header; a head without an empty line is all head.
+    "GET / HTTP/1.1\r\nAccept-Encoding: gzip,\r\n deflate,\r\n\tbr\r\nSec-CH-UA: a,\r\n b\r\n"
+    "X: y\r\n \r\nSec-Ch-Ua-Arch: \"x86\"\nsec-ch-ua-bitness:\"64\"\n",
+    // Cut off by the chunk's end: inside a header, inside a continuation, after a header.
+    "GET / HTTP/1.1\r\nSec-CH-UA-Platform: \"Li",
+    "GET / HTTP/1.1\nAccept-Encoding: gzip\n deflat",
+    "Sec-CH-UA-Mobile: ?0\nAccept-Encoding: br\n",
+    "\nAccept-Encoding: x\n",
+    // The user-agent rule cuts into a client hint's name.
+    "GET / HTTP/1.1\nSec-CH-UA-User-Agent: x\nAccept: y\nsec-ch-ua-user-agent\n",
 };
 
 const std::vector<std::string> PageTexts = {
@@ -134,6 +156,17 @@ const std::vector<std::string> RequestPieces = {
     "/",
     "jpe",
     "?",
+    "Sec-CH-UA",
+    "sec-ch-ua-platform: \"Linux\"",
+    "-Mobile: ?0",
+    "-",
+    "Accept-Encoding: gzip, br",
+    "accept-encoding",
+    "-Foo",
+    "\r\n ",
+    "\t",
+    " :",
+    "\r\n\r\n",
 };
 
 const std::vector<std::string> PagePieces = {
@@ -187,7 +220,8 @@ const std::vector<std::string> PagePieces = {
 
 using Differential = testsupport::PrefixTest;
 
-// Every combination of the request switches and levels that gives distinct settings.
+// Every combination of the request switches, a page option (which decides whether pages
+// are asked for uncompressed) and the levels that gives distinct settings.
 TEST_F(Differential, RequestFilterMatchesTheReferenceUnderEverySetting)
 {
     platform::setCookie("http://shop.example.net/", "seen=10.0.0.1; path=/");
@@ -203,15 +237,19 @@ TEST_F(Differential, RequestFilterMatchesTheReferenceUnderEverySetting)
         const DWORD fakeIp = t % 3 == 0 ? 0 : 0xC0A80001;
         std::set<std::vector<bool>> seen;
         for (DWORD level : DifferentialCheck::Levels) {
-            for (std::uint32_t bits = 0; bits < (1u << DifferentialCheck::RequestSwitches);
+            for (std::uint32_t bits = 0; bits < (2u << DifferentialCheck::RequestSwitches);
                  ++bits) {
-                const FilterSettings s = DifferentialCheck::settings(bits, level, fakeIp);
+                const std::uint32_t requestBits =
+                    bits & ((1u << DifferentialCheck::RequestSwitches) - 1);
+                const std::uint32_t pageBit = bits >> DifferentialCheck::RequestSwitches;
+                const FilterSettings s = DifferentialCheck::settings(
+                    requestBits | (pageBit << DifferentialCheck::PageOptionBit), level, fakeIp);
                 const std::vector<bool> key = {
                     s.requestOn,         s.browserShield,        s.osShield,
                     s.disableAllCookies, s.disableUnsafeCookies, s.ipMasking,
                     s.referrerBlock,     s.disableInternetCache, s.customFiltersOn,
                     s.stopListOn,        s.responseOn,           s.blockImages,
-                    s.blockBanners};
+                    s.blockBanners,      s.hidePageTitle};
                 if (!seen.insert(key).second) {
                     continue; // the same settings as a combination already run
                 }
@@ -223,7 +261,7 @@ TEST_F(Differential, RequestFilterMatchesTheReferenceUnderEverySetting)
             }
         }
     }
-    EXPECT_EQ(runs, texts.size() * (1u << DifferentialCheck::RequestSwitches));
+    EXPECT_EQ(runs, texts.size() * (2u << DifferentialCheck::RequestSwitches));
 }
 
 TEST_F(Differential, ResponseFilterMatchesTheReferenceUnderEverySetting)

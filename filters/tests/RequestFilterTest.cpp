@@ -7,6 +7,7 @@
 #include <platform/WinInet.h>
 
 #include <TestSupport.h>
+#include <UserAgents.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,6 +93,159 @@ TEST_F(RequestRules, RemoveHeaderLinesFindsAMatchFormedByTheJoin)
     std::string text = "user-user-agent: a\nagent: b\nrest";
     EXPECT_EQ(RequestFilter::RemoveHeaderLines(text, "user-agent"), 2u);
     EXPECT_EQ(text, "rest");
+}
+
+// Chromium's client hints name the browser and the system beside the user agent.
+class ClientHints : public RequestRules {
+protected:
+    ClientHints() { m_settings.browserShield = true; }
+};
+
+TEST_F(ClientHints, EveryHintGoesWithTheUserAgentAndEachNotifies)
+{
+    const std::string head = "GET http://www.example.com/ HTTP/1.1\r\nHost: www.example.com\r\n" +
+                             std::string(testsupport::agents::ChromiumClientHints) +
+                             "User-Agent: " + testsupport::agents::ChromiumDebian +
+                             "\r\nSec-CH-UA-Full-Version-List: \"Chromium\";v=\"131.0.6778.85\"\r\n"
+                             "SEC-CH-UA-ARCH: \"x86\"\r\nsec-ch-ua-bitness: \"64\"\r\n"
+                             "Sec-CH-UA-WoW64: ?0\r\nSec-CH-UA-Model: \"\"\r\n"
+                             "Sec-CH-UA-Platform-Version: \"6.1.0\"\r\nAccept: */*\r\n\r\n";
+    EXPECT_EQ(filter(head), "GET http://www.example.com/ HTTP/1.1\r\nHost: www.example.com\r\n"
+                            "Accept: */*\r\n\r\n");
+    EXPECT_EQ(m_events.requests, 10); // the user agent and nine hints
+}
+
+TEST_F(ClientHints, OsShieldAloneRemovesThemToo)
+{
+    m_settings.browserShield = false;
+    m_settings.osShield = true;
+    EXPECT_EQ(filter("GET / HTTP/1.1\nSec-CH-UA-Platform: \"Linux\"\n\n"), "GET / HTTP/1.1\n\n");
+    m_settings.osShield = false;
+    const std::string kept = "GET / HTTP/1.1\nSec-CH-UA-Platform: \"Linux\"\n\n";
+    EXPECT_EQ(filter(kept), kept);
+}
+
+TEST_F(ClientHints, OnlyHeadersNamedSoGo)
+{
+    // Other names that start or end alike, a hint named in a value, blanks before the
+    // colon (still the header), a blank inside the name (no header).
+    const std::string text = "GET /sec-ch-ua: HTTP/1.1\r\nSec-CH-UAX: a\r\nX-Sec-CH-UA: b\r\n"
+                             "Accept: sec-ch-ua: c\r\nSec-CH-UA \t: d\r\nSec-CH-UA Mobile: e\r\n"
+                             "Sec-CH-Prefers-Color-Scheme: dark\r\n\r\n";
+    EXPECT_EQ(filter(text), "GET /sec-ch-ua: HTTP/1.1\r\nSec-CH-UAX: a\r\nX-Sec-CH-UA: b\r\n"
+                            "Accept: sec-ch-ua: c\r\nSec-CH-UA Mobile: e\r\n"
+                            "Sec-CH-Prefers-Color-Scheme: dark\r\n\r\n");
+    EXPECT_EQ(m_events.requests, 1);
+}
+
+TEST_F(ClientHints, TheLastLineOfTheChunkGoesWhenItIsComplete)
+{
+    EXPECT_EQ(filter("GET / HTTP/1.1\r\nHost: a\r\nsec-ch-ua-mobile: ?0\r\n"),
+              "GET / HTTP/1.1\r\nHost: a\r\n");
+    // Cut off by the chunk's end, its value would go on in the next chunk: it stays.
+    const std::string cut =
+        "GET / HTTP/1.1\r\nsec-ch-ua-mobile: ?0\r\nHost: a\r\nSec-CH-UA: \"Chro";
+    EXPECT_EQ(filter(cut), "GET / HTTP/1.1\r\nHost: a\r\nSec-CH-UA: \"Chro");
+}
+
+TEST_F(ClientHints, FoldedValuesGoWithTheirHeader)
+{
+    EXPECT_EQ(filter("GET / HTTP/1.1\r\nSec-CH-UA: \"A\";v=\"1\",\r\n \"B\";v=\"2\",\r\n\t\"C\"\r\n"
+                     "Accept: x,\r\n y\r\n\r\n"),
+              "GET / HTTP/1.1\r\nAccept: x,\r\n y\r\n\r\n");
+    // A continuation cut off by the chunk's end keeps the whole header.
+    const std::string cut = "GET / HTTP/1.1\nSec-CH-UA: a,\n b";
+    EXPECT_EQ(filter(cut), cut);
+}
+
+TEST_F(ClientHints, TheBodyAfterTheHeadIsNotTouched)
+{
+    const std::string text = "POST / HTTP/1.1\r\nContent-Length: 20\r\n\r\nSec-CH-UA: in body\r\n";
+    EXPECT_EQ(filter(text), text);
+    const std::string bare = "POST / HTTP/1.1\n\nsec-ch-ua: x\n";
+    EXPECT_EQ(filter(bare), bare);
+    EXPECT_EQ(m_events.requests, 0);
+}
+
+// While a page option is on, the pages are asked for uncompressed: a compressed page
+// would pass the page rules unread.
+class PlainPages : public RequestRules {
+protected:
+    PlainPages()
+    {
+        m_settings.requestOn = false;
+        m_settings.responseOn = true;
+        m_settings.hidePageTitle = true;
+    }
+
+    const std::string m_head = "GET http://www.example.com/ HTTP/1.1\r\nHost: www.example.com\r\n"
+                               "Accept-Encoding: gzip, deflate, br, zstd\r\nAccept: */*\r\n\r\n";
+    const std::string m_plain =
+        "GET http://www.example.com/ HTTP/1.1\r\nHost: www.example.com\r\nAccept: */*\r\n\r\n";
+};
+
+TEST_F(PlainPages, AnyPageOptionRemovesAcceptEncodingWithoutNotification)
+{
+    bool FilterSettings::*const options[] = {
+        &FilterSettings::blockScripts,     &FilterSettings::disableOnUnload,
+        &FilterSettings::hidePageTitle,    &FilterSettings::blockPopups,
+        &FilterSettings::removeCtxMenuDis, &FilterSettings::removeFlash,
+        &FilterSettings::removeStatusMods, &FilterSettings::disableTimerProc};
+    for (bool FilterSettings::*option : options) {
+        m_settings = {};
+        m_settings.responseOn = true;
+        m_settings.*option = true;
+        EXPECT_EQ(filter(m_head), m_plain);
+    }
+    EXPECT_EQ(m_events.requests + m_events.responses, 0);
+}
+
+TEST_F(PlainPages, ResponseFilteringOffOrOnlyRequestOptionsLeaveItAlone)
+{
+    m_settings.responseOn = false;
+    EXPECT_EQ(filter(m_head), m_head);
+    // Request filtering alone, or with images and banners (which act on requests), wants
+    // no readable pages.
+    m_settings = {};
+    m_settings.requestOn = m_settings.browserShield = true;
+    m_settings.responseOn = m_settings.blockImages = m_settings.blockBanners = true;
+    EXPECT_EQ(filter(m_head), m_head);
+}
+
+TEST_F(PlainPages, OnlyTheHeaderOfThatNameGoesInAnyCase)
+{
+    const std::string text = "GET / HTTP/1.1\r\nAccept-Encoding-Foo: a\r\nX-Accept-Encoding: b\r\n"
+                             "ACCEPT-ENCODING: gzip\r\nTE: gzip\r\naccept-encoding:br\r\n"
+                             "Accept: accept-encoding: c\r\n\r\n";
+    EXPECT_EQ(filter(text), "GET / HTTP/1.1\r\nAccept-Encoding-Foo: a\r\nX-Accept-Encoding: b\r\n"
+                            "TE: gzip\r\nAccept: accept-encoding: c\r\n\r\n");
+}
+
+TEST_F(PlainPages, AHeadWithoutItIsUnchangedByteForByte)
+{
+    const std::string text = "GET / HTTP/1.1\r\nHost: a\r\nAccept: */*\r\n\r\nbody\nmore";
+    EXPECT_EQ(filter(text), text);
+    EXPECT_EQ(filter(""), "");
+    EXPECT_EQ(filter("\r\n"), "\r\n");
+}
+
+TEST_F(PlainPages, FoldedLastAndCutOffLines)
+{
+    EXPECT_EQ(filter("GET / HTTP/1.1\nAccept-Encoding: gzip,\n\tdeflate\nX: y\n\n"),
+              "GET / HTTP/1.1\nX: y\n\n");
+    EXPECT_EQ(filter("GET / HTTP/1.1\nAccept-Encoding: gzip\n"), "GET / HTTP/1.1\n");
+    const std::string cut = "GET / HTTP/1.1\nAccept-Encoding: gz";
+    EXPECT_EQ(filter(cut), cut);
+}
+
+TEST_F(PlainPages, AStopListBlockLeavesTheRequestAsItStood)
+{
+    m_settings.requestOn = m_settings.stopListOn = true;
+    m_settings.stopServers = {"www.example.com"};
+    std::string text = m_head;
+    RequestFilter filter(m_settings, m_events, "");
+    EXPECT_EQ(filter.run(text), Outcome::Blocked);
+    EXPECT_EQ(text, m_head);
 }
 
 TEST_F(RequestRules, AllCookiesGoAndACookieFileNameCutsTheRequestLine)

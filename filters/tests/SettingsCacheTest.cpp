@@ -79,6 +79,33 @@ TEST_F(SettingsCache, AChangeMadeByAnotherProcessIsSeenAtTheNextCall)
     EXPECT_EQ(response(Page), Page); // level 2: no response filtering
 }
 
+// The request side follows the page options too: while one is on, pages are asked for
+// uncompressed; the request snapshot is rebuilt when they change, like every other.
+TEST_F(SettingsCache, PageOptionsDecideTheRequestsAcceptEncodingAtTheNextCall)
+{
+    const std::string compressed = "GET http://www.example.com/ HTTP/1.1\r\n"
+                                   "Accept-Encoding: gzip, deflate, br, zstd\r\n\r\n";
+    const std::string plain = "GET http://www.example.com/ HTTP/1.1\r\n\r\n";
+    EXPECT_EQ(request(compressed), compressed);
+    setResponse("REMOVEFLASH", 1);
+    EXPECT_EQ(request(compressed), plain);
+    setResponse(nullptr, 0); // response filtering off: the options do nothing
+    EXPECT_EQ(request(compressed), compressed);
+    setResponse(nullptr, 1);
+    setLevel(2); // no response filtering at this level
+    EXPECT_EQ(request(compressed), compressed);
+    setLevel(3); // the page options on, whatever the registry says
+    setResponse("REMOVEFLASH", 0);
+    EXPECT_EQ(request(compressed), plain);
+    setLevel(0xFFFFFFFF);
+    EXPECT_EQ(request(compressed), compressed);
+    // Images and banners act on requests only: the pages can stay compressed.
+    setResponse("BLOCKIMAGES", 1);
+    setResponse("BLOCKBANNERS", 1);
+    EXPECT_EQ(request(compressed), compressed);
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
 // Two prefixes whose change counters stand at the same number: the second must not be
 // served the first one's settings.
 TEST_F(SettingsCache, AnotherPrefixAtTheSameCounterIsReadAfresh)

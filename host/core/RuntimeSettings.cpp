@@ -45,6 +45,12 @@ bool responseFilteringOn()
     return settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) != 0;
 }
 
+bool modernBrowsersOn()
+{
+    return settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, settings::ModernBrowsersValue)
+               .value_or(1) != 0;
+}
+
 std::optional<int> readProxyPort()
 {
     std::optional<DWORD> port =

@@ -11,6 +11,9 @@ int chainInUse();
 // The unnamed DWORD of DLLs\Filters.dll\Req (Res); off when the key or value is missing.
 bool requestFilteringOn();
 bool responseFilteringOn();
+// MODERNBROWSERS of the main key: whether today's browsers (Firefox, Chrome, Edge,
+// Safari, ...) count as browsers; on when the value is absent or cannot be read.
+bool modernBrowsersOn();
 // FIRSTREQUESTTIMEOUT of the main key, in milliseconds: how long a client may take to
 // send its first request head (DWORD seconds, 60 when missing; 0 means no limit, -1 here).
 int firstRequestTimeoutMs();

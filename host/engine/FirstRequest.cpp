@@ -47,7 +47,7 @@ SOCKET FirstRequest::run(bool& tunnel)
     m_state.lastRequest.setDestination(*host);
     m_state.notifyNewRequest();
 
-    if (!request::isKnownBrowser(m_state.lastRequest.userAgent()) ||
+    if (!request::isBrowser(m_state.lastRequest.userAgent(), modernBrowsersOn) ||
         request::isConnectRequest(m_head.text())) {
         SOCKET hop = throughSingleHop();
         tunnel = hop != INVALID_SOCKET;

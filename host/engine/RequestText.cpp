@@ -18,6 +18,24 @@ bool isSpaceLike(char c)
 
 constexpr std::array<std::string_view, 3> KnownBrowsers = {"msie", "netscape", "opera"};
 
+struct BrowserTokens {
+    ModernBrowser browser;
+    std::array<std::string_view, 4> tokens; // empty ones are unused
+};
+
+// Tested top to bottom, the first match wins: Edge and Opera are Chromium browsers that
+// add their own token, Firefox on iOS says "Safari/" too, and every Chromium browser
+// says "Safari/". IE 11 dropped "MSIE" and kept only its engine's token.
+constexpr std::array<BrowserTokens, 7> ModernTokens{{
+    {ModernBrowser::Edge, {"edg/", "edge/", "edga/", "edgios/"}},
+    {ModernBrowser::Opera, {"opr/", "", "", ""}},
+    {ModernBrowser::Firefox, {"firefox/", "fxios/", "", ""}},
+    {ModernBrowser::Chromium, {"chromium/", "", "", ""}},
+    {ModernBrowser::Chrome, {"chrome/", "crios/", "", ""}},
+    {ModernBrowser::Safari, {"safari/", "", "", ""}},
+    {ModernBrowser::InternetExplorer, {"trident/", "", "", ""}},
+}};
+
 } // namespace
 
 std::optional<std::string> extractHost(std::string_view text)
@@ -76,6 +94,23 @@ bool isKnownBrowser(std::string_view lowerUserAgent)
     return std::any_of(KnownBrowsers.begin(), KnownBrowsers.end(), [&](std::string_view name) {
         return lowerUserAgent.find(name) != std::string_view::npos;
     });
+}
+
+std::optional<ModernBrowser> modernBrowser(std::string_view lowerUserAgent)
+{
+    for (const BrowserTokens& entry : ModernTokens) {
+        for (std::string_view token : entry.tokens) {
+            if (!token.empty() && lowerUserAgent.find(token) != std::string_view::npos) {
+                return entry.browser;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+bool isBrowser(std::string_view lowerUserAgent, bool (*modernBrowsers)())
+{
+    return isKnownBrowser(lowerUserAgent) || (modernBrowser(lowerUserAgent) && modernBrowsers());
 }
 
 bool isConnectRequest(std::string_view text)

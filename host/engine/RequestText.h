@@ -1,7 +1,7 @@
 #pragma once
 // The text work the engine does on a request: finding the "Host:" line, capturing the
-// user agent and destination, recognising the three browsers and CONNECT, and cutting
-// the absolute URL down to origin form. Requests are searched as the bytes of one chunk.
+// user agent and destination, recognising browsers and CONNECT, and cutting the absolute
+// URL down to origin form. Requests are searched as the bytes of one chunk.
 
 #include <cstddef>
 #include <optional>
@@ -25,6 +25,18 @@ std::optional<std::string> captureDestination(std::string_view text);
 
 // Internet Explorer, Netscape or Opera, from a lowercased user agent.
 bool isKnownBrowser(std::string_view lowerUserAgent);
+
+// Today's browsers, which name themselves by product tokens rather than by the three
+// words: "Firefox/", "Chrome/", "Edg/", "OPR/", "Safari/", "Trident/".
+enum class ModernBrowser { InternetExplorer, Opera, Edge, Firefox, Chromium, Chrome, Safari };
+// The browser a lowercased user agent names by its tokens. Chromium's browsers all
+// carry "chrome/" and "safari/", and Chrome carries "safari/" too, so the tokens are
+// tested from the most particular to the most general and the first that matches wins.
+std::optional<ModernBrowser> modernBrowser(std::string_view lowerUserAgent);
+// Whether requests of this lowercased user agent are a browser's: one of the three
+// words, or a token of today's browsers while modernBrowsers() says so (the
+// MODERNBROWSERS switch). modernBrowsers is asked only for an agent that needs it.
+bool isBrowser(std::string_view lowerUserAgent, bool (*modernBrowsers)());
 // "connect " anywhere in the lowercased text.
 bool isConnectRequest(std::string_view text);
 

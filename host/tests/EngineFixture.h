@@ -14,6 +14,7 @@
 
 #include <OriginServer.h>
 #include <TestSupport.h>
+#include <UserAgents.h>
 #include <poll.h>
 
 #include <chrono>
@@ -106,7 +107,7 @@ private:
     std::string m_pending;
 };
 
-inline const char* InternetExplorer = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
+inline const char* InternetExplorer = testsupport::agents::InternetExplorer6;
 
 // "GET http://<host><path> HTTP/1.1" with the Host line and the user agent.
 inline std::string proxyRequest(const std::string& host, const std::string& path,

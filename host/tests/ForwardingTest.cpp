@@ -162,6 +162,33 @@ TEST_F(EngineTest, NonBrowserGoesUnchangedThroughOneHopAsATunnel)
     EXPECT_EQ(filterResponses(), 0);
 }
 
+TEST_F(EngineTest, TodaysBrowsersGoDirectUnlessModernBrowsersIsZero)
+{
+    OriginServer origin;
+    OriginServer upstream(OriginServer::Mode::Echo, "127.0.0.1", testsupport::freePort());
+    ASSERT_TRUE(start());
+    setUpstream(upstream.address(), upstream.port());
+    namespace a = testsupport::agents;
+    for (const char* agent : {a::FirefoxLinux, a::ChromiumDebian, a::Edge, a::SafariMac}) {
+        Client client(m_port);
+        ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/page", agent)));
+        EXPECT_EQ(client.responseBody(), "target=/page") << agent;
+    }
+    EXPECT_EQ(chainCalls(), "");
+    EXPECT_EQ(upstream.received(), "");
+
+    // Switched off, only the three words count: Firefox goes through one hop.
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("MODERNBROWSERS", 0);
+    Client client(m_port);
+    const std::string request = proxyRequest(origin.address(), "/page", a::FirefoxLinux);
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.receive(request.size()), request);
+    EXPECT_EQ(chainCalls(), "V1,C,V0");
+    Client ie(m_port);
+    ASSERT_TRUE(ie.send(proxyRequest(origin.address(), "/ie")));
+    EXPECT_EQ(ie.responseBody(), "target=/ie");
+}
+
 TEST_F(EngineTest, ConnectFromABrowserBecomesATunnel)
 {
     OriginServer upstream(OriginServer::Mode::Echo, "127.0.0.1", testsupport::freePort());

@@ -4,9 +4,14 @@
 
 #include "engine/LastRequest.h"
 
+#include <platform/Text.h>
+
+#include <UserAgents.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace host;
 using namespace host::request;
@@ -87,6 +92,72 @@ TEST(Programs, ThreeBrowsersInOrder)
     EXPECT_TRUE(isKnownBrowser(" opera/7.54 (windows; msie)\r"));
     EXPECT_FALSE(isKnownBrowser(" curl/7.88.1\r"));
     EXPECT_FALSE(isKnownBrowser(""));
+}
+
+namespace {
+
+int g_switchAsked = 0;
+bool switchOn()
+{
+    ++g_switchAsked;
+    return true;
+}
+bool switchOff()
+{
+    ++g_switchAsked;
+    return false;
+}
+
+// The user agent as the capture stores it: lowercased, with the blank and the carriage
+// return around it.
+std::string captured(const char* agent)
+{
+    return *captureUserAgent(std::string("GET / HTTP/1.1\r\nUser-Agent: ") + agent + "\r\n\r\n");
+}
+
+} // namespace
+
+TEST(Programs, TodaysBrowsersAreToldApartByTheirMostParticularToken)
+{
+    namespace a = testsupport::agents;
+    const std::vector<std::pair<const char*, ModernBrowser>> cases = {
+        {a::FirefoxLinux, ModernBrowser::Firefox},
+        {a::FirefoxWindows, ModernBrowser::Firefox},
+        {a::FirefoxIos, ModernBrowser::Firefox}, // says "Safari/" too
+        {a::ChromiumDebian, ModernBrowser::Chrome},
+        {a::ChromiumUbuntu, ModernBrowser::Chromium},
+        {a::ChromeWindows, ModernBrowser::Chrome},
+        {a::ChromeIos, ModernBrowser::Chrome},
+        {a::Edge, ModernBrowser::Edge},           // says "Chrome/" and "Safari/"
+        {a::OperaChromium, ModernBrowser::Opera}, // says "Chrome/" and "Safari/"
+        {a::SafariMac, ModernBrowser::Safari},
+        {a::SafariIos, ModernBrowser::Safari},
+        {a::InternetExplorer11, ModernBrowser::InternetExplorer},
+    };
+    for (const auto& [agent, browser] : cases) {
+        EXPECT_EQ(modernBrowser(captured(agent)), browser) << agent;
+        g_switchAsked = 0;
+        EXPECT_TRUE(isBrowser(captured(agent), switchOn)) << agent;
+        EXPECT_FALSE(isBrowser(captured(agent), switchOff)) << agent;
+        EXPECT_EQ(g_switchAsked, 2) << agent;
+    }
+}
+
+TEST(Programs, TheThreeWordsNeedNoSwitchAndOtherProgramsAreNoBrowsers)
+{
+    namespace a = testsupport::agents;
+    g_switchAsked = 0;
+    for (const char* agent : {a::InternetExplorer6, a::Netscape7, a::Opera7}) {
+        EXPECT_TRUE(isBrowser(captured(agent), switchOff)) << agent;
+        EXPECT_FALSE(modernBrowser(captured(agent))) << agent;
+    }
+    for (const char* agent : {a::Curl, a::Wget, a::PythonRequests, ""}) {
+        EXPECT_FALSE(isBrowser(captured(agent), switchOn)) << agent;
+    }
+    // Only an agent that today's tokens alone name costs a look at the switch.
+    EXPECT_EQ(g_switchAsked, 0);
+    // The old Internet Explorer also says "Mozilla/": it stays Internet Explorer.
+    EXPECT_TRUE(isKnownBrowser(captured(a::InternetExplorer6)));
 }
 
 TEST(Programs, ConnectNeedsAFollowingBlank)

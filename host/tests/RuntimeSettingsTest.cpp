@@ -103,6 +103,18 @@ TEST_F(RuntimeSettingsTest, FilterSwitchOfTheWrongSizeReadsAsOff)
     EXPECT_FALSE(host::requestFilteringOn());
 }
 
+TEST_F(RuntimeSettingsTest, ModernBrowsersAreOnUnlessTheValueIsZero)
+{
+    EXPECT_TRUE(host::modernBrowsersOn()); // no main key at all
+    setDword(settings::MainKey, "MODERNBROWSERS", 0);
+    EXPECT_FALSE(host::modernBrowsersOn());
+    setDword(settings::MainKey, "MODERNBROWSERS", 1);
+    EXPECT_TRUE(host::modernBrowsersOn());
+    setDword(settings::MainKey, "MODERNBROWSERS", 2);
+    EXPECT_TRUE(host::modernBrowsersOn());
+    EXPECT_TRUE(m_boxes->calls().empty());
+}
+
 TEST_F(RuntimeSettingsTest, ProxyPortIsReadFromTheMainKey)
 {
     setDword(settings::MainKey, "PROXYPORT", 8123);

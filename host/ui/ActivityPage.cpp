@@ -2,6 +2,7 @@
 
 #include "BitmapButton.h"
 #include "Resources.h"
+#include "core/RuntimeSettings.h"
 
 #include <common/ui/SettingsPage.h>
 #include <platform/Files.h>
@@ -33,7 +34,9 @@ constexpr const char* LogPattern = "*.log";
 constexpr int FullListStep = 1000;
 
 // Images of the list in image-list order; the entry's program type is the index.
-constexpr std::array<int, 8> ProgramImages{220, 223, 224, 222, 226, 221, 225, 219};
+constexpr std::array<const char*, ProgramImageCount> ProgramImages{
+    "220", "223",     "224",    "222",      "226",  "221",   "225",
+    "219", "FIREFOX", "CHROME", "CHROMIUM", "EDGE", "SAFARI"};
 
 ActivityPage::SaveFileChooser& saveFileChooser()
 {
@@ -200,7 +203,8 @@ int ActivityPage::addEntry(const ActivityEntry& entry)
 void ActivityPage::onNewRequest(const std::string& userAgent, const std::string& clientPort,
                                 const std::string& destination, unsigned count)
 {
-    const ActivityEntry entry = activityEntryFor(userAgent, clientPort, destination);
+    const ActivityEntry entry =
+        activityEntryFor(userAgent, clientPort, destination, host::modernBrowsersOn);
     if (entry.programName.empty() || count == 0) {
         return;
     }

@@ -73,8 +73,9 @@ public:
 private:
     void removeAll();
 
-    // The image list, in the order 220, 223, 224, 222, 226, 221, 225, 219.
-    std::array<QIcon, 8> m_images;
+    // The image list, in the order 220, 223, 224, 222, 226, 221, 225, 219, then today's
+    // browsers (ProgramType).
+    std::array<QIcon, ProgramImageCount> m_images;
     QTreeWidget* m_list = nullptr;
     BitmapButton* m_clearButton = nullptr;
     BitmapButton* m_exportButton = nullptr;

@@ -32,6 +32,8 @@ inline constexpr const char* PrivacyLevelValue = "PRIVACYLEVEL";
 inline constexpr const char* AnonymityLevelValue = "ANONYMITYLEVEL";
 inline constexpr const char* IsRegisteredValue = "ISREGISTERED";
 inline constexpr const char* ActiveValue = "ACTIVE";
+// 1 (or absent): today's browsers count as browsers; 0: only the three old words do.
+inline constexpr const char* ModernBrowsersValue = "MODERNBROWSERS";
 // Chain module key:
 inline constexpr const char* ConnectChainValue = "CONNECTCHAIN";
 // Every module key: the module file the host loads.

@@ -57,9 +57,9 @@ QPixmap Resources::pixmap(const QString& name)
     return picture;
 }
 
-QIcon Resources::icon(int id)
+QIcon Resources::icon(const QString& name)
 {
-    const QPixmap picture = pixmap(QString::number(id));
+    const QPixmap picture = pixmap(name);
     return picture.isNull() ? QIcon() : QIcon(picture);
 }
 

@@ -16,6 +16,9 @@ public:
     // The request and response switches, one bit each, in a fixed order.
     static constexpr unsigned RequestSwitches = 13;
     static constexpr unsigned ResponseSwitches = 9;
+    // The bit of HIDEPAGETITLE: a page option, which the request side's compression rule
+    // follows.
+    static constexpr unsigned PageOptionBit = RequestSwitches + 3;
     // The levels worth trying: custom, the four presets, and two that are no preset.
     static constexpr DWORD Levels[] = {0xFFFFFFFF, 1, 2, 3, 4, 0, 5};
 

@@ -36,6 +36,36 @@ std::string_view trimSpace(std::string_view text)
     return text;
 }
 
+// The lowered name of a header line, "Name: value" with blanks allowed before the colon;
+// empty for any other line.
+std::string headerName(const std::string& line)
+{
+    const std::size_t colon = line.find(':');
+    if (colon == npos) {
+        return {};
+    }
+    std::string name = line.substr(0, colon);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) {
+        name.pop_back();
+    }
+    if (name.find_first_of(" \t\r") != npos) {
+        return {};
+    }
+    return text::lower(name);
+}
+
+// Sec-CH-UA and every Sec-CH-UA-* header: Chromium's client hints about the browser and
+// the system.
+bool isClientHint(const std::string& name)
+{
+    return name == "sec-ch-ua" || name.rfind("sec-ch-ua-", 0) == 0;
+}
+
+bool isAcceptEncoding(const std::string& name)
+{
+    return name == "accept-encoding";
+}
+
 // The first line of text, without its line feed; the whole text when it has none.
 std::string_view firstLine(std::string_view text)
 {
@@ -48,6 +78,8 @@ std::string_view firstLine(std::string_view text)
 const ReferenceRequestFilter::Step ReferenceRequestFilter::s_requestSteps[] = {
     {[](const FilterSettings& s) { return s.browserShield || s.osShield; },
      &ReferenceRequestFilter::hideAgent},
+    {[](const FilterSettings& s) { return s.browserShield || s.osShield; },
+     &ReferenceRequestFilter::hideClientHints},
     {[](const FilterSettings& s) { return s.disableAllCookies; },
      &ReferenceRequestFilter::dropAllCookies},
     {[](const FilterSettings& s) { return s.disableUnsafeCookies; },
@@ -69,6 +101,12 @@ const ReferenceRequestFilter::Step ReferenceRequestFilter::s_responseSteps[] = {
      &ReferenceRequestFilter::renameImageRequest},
     {[](const FilterSettings& s) { return s.blockBanners; },
      &ReferenceRequestFilter::replaceBanners},
+    // While a page option is on, pages are asked for uncompressed, so that they can be read.
+    {[](const FilterSettings& s) {
+         return s.blockScripts || s.disableOnUnload || s.hidePageTitle || s.blockPopups ||
+                s.removeCtxMenuDis || s.removeFlash || s.removeStatusMods || s.disableTimerProc;
+     },
+     &ReferenceRequestFilter::askForPlainPages},
 };
 
 ReferenceRequestFilter::ReferenceRequestFilter(const FilterSettings& settings, FilterEvents& events,
@@ -122,6 +160,40 @@ std::size_t ReferenceRequestFilter::RemoveHeaderLines(std::string& text, std::st
     return removed;
 }
 
+std::size_t ReferenceRequestFilter::RemoveHeaders(std::string& text,
+                                                  bool (*named)(const std::string& name))
+{
+    std::size_t removed = 0;
+    std::size_t line = 0;
+    for (;;) {
+        const std::size_t lineFeed = text.find('\n', line);
+        if (lineFeed == npos) {
+            break; // cut off by the text's end
+        }
+        const std::string current = text.substr(line, lineFeed - line);
+        if (current.empty() || current == "\r") {
+            break; // the end of the head
+        }
+        const std::string name = headerName(current);
+        if (name.empty() || !named(name)) {
+            line = lineFeed + 1;
+            continue;
+        }
+        // Continuation lines start with a blank or a tab.
+        std::size_t end = lineFeed + 1;
+        while (end < text.size() && (text[end] == ' ' || text[end] == '\t') &&
+               text.find('\n', end) != npos) {
+            end = text.find('\n', end) + 1;
+        }
+        if (end < text.size() && (text[end] == ' ' || text[end] == '\t')) {
+            break; // the last continuation line is cut off by the text's end
+        }
+        text.erase(line, end - line);
+        ++removed;
+    }
+    return removed;
+}
+
 std::string ReferenceRequestFilter::fakeAddressText(DWORD fakeIp)
 {
     return std::to_string((fakeIp >> 24) & 0xFF) + "." + std::to_string((fakeIp >> 16) & 0xFF) +
@@ -139,6 +211,15 @@ void ReferenceRequestFilter::removeLines(std::string_view keyword, bool notify)
 bool ReferenceRequestFilter::hideAgent()
 {
     removeLines(UserAgentKeyword, true);
+    return true;
+}
+
+bool ReferenceRequestFilter::hideClientHints()
+{
+    const std::size_t removed = RemoveHeaders(*m_text, isClientHint);
+    for (std::size_t i = 0; i < removed; ++i) {
+        m_events.requestFiltered();
+    }
     return true;
 }
 
@@ -300,6 +381,13 @@ bool ReferenceRequestFilter::replaceBanners()
             m_events.responseFiltered();
         }
     }
+    return true;
+}
+
+// Without Accept-Encoding servers send pages uncompressed; no notification.
+bool ReferenceRequestFilter::askForPlainPages()
+{
+    RemoveHeaders(*m_text, isAcceptEncoding);
     return true;
 }
 

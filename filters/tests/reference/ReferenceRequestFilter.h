@@ -1,7 +1,7 @@
 #pragma once
 // The request side of the filters: one chunk's text rewritten by the rules of one
-// settings snapshot. Header rules run when request filtering is on, the image and banner
-// rules when response filtering is on.
+// settings snapshot. Header rules run when request filtering is on; the image, banner
+// and compression rules when response filtering is on.
 //
 // The rule-by-rule request filter as it stood before the single-pass one: each rule
 // searches the whole text again. Kept, unchanged in behaviour, as the oracle the
@@ -33,6 +33,11 @@ public:
     static std::size_t RemoveHeaderLines(std::string& text, std::string_view keyword);
     // FAKEIP as four decimal numbers joined by dots, first octet from bits 31..24.
     static std::string fakeAddressText(DWORD fakeIp);
+    // Removes the header lines of the request head (the lines before the first empty
+    // line) whose lowered name named() accepts, each with its continuation lines; a
+    // header cut off by the text's end stays, and so does all after it. Returns the
+    // number of headers removed.
+    static std::size_t RemoveHeaders(std::string& text, bool (*named)(const std::string& name));
 
 private:
     struct Step {
@@ -44,6 +49,7 @@ private:
 
     void removeLines(std::string_view keyword, bool notify);
     bool hideAgent();
+    bool hideClientHints();
     bool dropAllCookies();
     bool dropUnsafeCookies();
     bool maskAddress();
@@ -53,6 +59,7 @@ private:
     bool checkStopList();
     bool renameImageRequest();
     bool replaceBanners();
+    bool askForPlainPages();
 
     bool cookiesUnsafe();
     void applyCustomFilter(const std::string& entry);

@@ -5,11 +5,13 @@
 #include "ComTestSupport.h"
 #include "OriginServer.h"
 #include "TestSupport.h"
+#include "UserAgents.h"
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
 #include <platform/Environment.h>
 #include <platform/Registry.h>
+#include <platform/Text.h>
 #include <platform/Windows.h>
 
 #include <QApplication>
@@ -41,7 +43,7 @@ namespace fs = std::filesystem;
 constexpr const char* BrowserHelperKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper "
     "Objects\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}";
-constexpr const char* IEAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
+constexpr const char* IEAgent = testsupport::agents::InternetExplorer6;
 constexpr auto StartTime = 30s;
 
 std::optional<DWORD> mainDword(const char* name)
@@ -113,6 +115,16 @@ protected:
             },
             StartTime);
         return window;
+    }
+
+    // A page of the main window, by its title, once it is made (the window is listed from
+    // the start of its creation; its pages come a moment later); 0 when it never came.
+    static HWND waitForPage(HWND window, const char* title)
+    {
+        HWND page = 0;
+        testsupport::waitFor(
+            [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, title)) != 0; }, 10s);
+        return page;
     }
 
     static ProcessResult ctl(const std::vector<std::string>& arguments)
@@ -392,10 +404,8 @@ TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
 
-    // The window is listed from the start of its creation; its pages come a moment later.
-    HWND page = 0;
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, "Activity")) != 0; }, 10s));
+    const HWND page = waitForPage(window, "Activity");
+    ASSERT_NE(page, 0);
     // Exports the list and returns the file (the export button, pressed from outside).
     const auto exported = [&] {
         SendMessage(page, WM_COMMAND, 1028, 0);
@@ -734,10 +744,7 @@ TEST_F(HostProgramTest, ResponsePageSwitchedOnChangesTheNextPageThroughTheProxy)
     std::unique_ptr<ChildProcess> host = startHost();
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
-    HWND page = 0;
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, "Filter response")) != 0; },
-        10s));
+    ASSERT_NE(waitForPage(window, "Filter response"), 0);
     const auto fetch = [&] {
         return testsupport::runProcess({"curl", "-s", "-x", "127.0.0.1:" + std::to_string(m_port),
                                         "-A", IEAgent, "http://" + origin.address() + "/"})
@@ -752,6 +759,70 @@ TEST_F(HostProgramTest, ResponsePageSwitchedOnChangesTheNextPageThroughTheProxy)
     const std::string filtered = fetch();
     EXPECT_EQ(filtered.find("<script"), std::string::npos) << filtered;
     EXPECT_NE(filtered.find("<p>kept</p>"), std::string::npos) << filtered;
+    exitHost(*host);
+}
+
+// Firefox through the real host: served directly (no public proxy is needed), listed by
+// name, and with browser shielding and a page option on it neither names itself in
+// client hints nor gets a compressed page the response filter cannot read.
+TEST_F(HostProgramTest, TodaysBrowserIsServedListedShieldedAndGetsReadablePages)
+{
+    testsupport::OriginServer origin(testsupport::OriginServer::Mode::Http,
+                                     testsupport::uniqueLoopbackAddress());
+    origin.setBody([](const std::string&) {
+        return std::string("<html><head><title>Secret title</title></head><p>kept</p></html>");
+    });
+    testsupport::TempDir out;
+    const fs::path log = out.path() / "activity.log";
+    m_saveAnswer = log.string();
+    {
+        std::unique_ptr<ChildProcess> first = startHost(); // registers the modules
+        ASSERT_NE(waitForMainWindow(*first), 0) << first->err();
+        exitHost(*first);
+    }
+    const settings::Key req = settings::Key::create(HKEY_LOCAL_MACHINE, settings::RequestKey);
+    req.writeDword(nullptr, 1);
+    req.writeDword("BROWSERSHIELD", 1);
+    const settings::Key res = settings::Key::create(HKEY_LOCAL_MACHINE, settings::ResponseKey);
+    res.writeDword(nullptr, 1);
+    res.writeDword("HIDEPAGETITLE", 1);
+    std::unique_ptr<ChildProcess> host = startHost();
+    const HWND window = waitForMainWindow(*host);
+    ASSERT_NE(window, 0) << host->err();
+    const HWND page = waitForPage(window, "Activity");
+    ASSERT_NE(page, 0);
+
+    const auto fetch = [&](const std::string& path) {
+        return testsupport::runProcess(
+            {"curl", "-s", "-w", "\n%{http_code}", "-x", "127.0.0.1:" + std::to_string(m_port),
+             "-A", testsupport::agents::FirefoxLinux, "-H", "Sec-CH-UA: \"Firefox\";v=\"133\"",
+             "-H", "sec-ch-ua-platform: \"Linux\"", "-H",
+             "Accept-Encoding: gzip, deflate, br, zstd", "http://" + origin.address() + path});
+    };
+    const ProcessResult served = fetch("/page");
+    EXPECT_EQ(served.out, "<html><head><title>            </title></head><p>kept</p></html>\n200")
+        << served.err;
+    const std::string received = text::lower(origin.received());
+    EXPECT_NE(received.find("get /page http/1.1\r\n"), std::string::npos) << received;
+    for (const char* header : {"user-agent", "sec-ch-ua", "accept-encoding"}) {
+        EXPECT_EQ(received.find(header), std::string::npos) << header << " in\n" << received;
+    }
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] {
+            SendMessage(page, WM_COMMAND, 1028, 0);
+            return fs::exists(log) &&
+                   testsupport::readFile(log).find("\t\tFirefox\t") != std::string::npos;
+        },
+        10s));
+
+    // Switched off, Firefox is no browser: it needs a public proxy, and there is none.
+    writeMainDword("MODERNBROWSERS", 0);
+    const std::size_t requests = origin.requestCount();
+    EXPECT_EQ(fetch("/chained").out, "\n000");
+    EXPECT_EQ(origin.requestCount(), requests);
+    EXPECT_TRUE(testsupport::waitFor([&] {
+        return host->err().find("MessageBox [Umbravia] Failed to connect") != std::string::npos;
+    }));
     exitHost(*host);
 }
 
@@ -815,8 +886,7 @@ TEST_F(HostProgramTest, SigtermEndsAHostWhoseChainHopNeverAnswers)
     const HWND window = waitForMainWindow(*host);
     ASSERT_NE(window, 0) << host->err();
     // The general page reads the firewall setting; the activity page comes after it.
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return FindWindowEx(window, 0, DIALOG_CLASS, "Activity") != 0; }, 10s));
+    ASSERT_NE(waitForPage(window, "Activity"), 0);
     // Read by every build: without the fix the exit waited 10 s, then unloaded Chain.dll
     // under the thread.
     settings::Key chain =
@@ -830,6 +900,10 @@ TEST_F(HostProgramTest, SigtermEndsAHostWhoseChainHopNeverAnswers)
     proxy.sin_port = htons(static_cast<uint16_t>(m_port));
     proxy.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&proxy), sizeof proxy), 0);
+    // The way out is built once the client has spoken.
+    const std::string start = "GET http://example.com/ HTTP/1.1\r\n";
+    ASSERT_EQ(::send(client, start.data(), start.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(start.size()));
     ASSERT_TRUE(testsupport::waitFor([&] { return hop.connectPending(); }, 10s)) << host->err();
 
     const auto signalled = std::chrono::steady_clock::now();

@@ -6,13 +6,17 @@
 #include "UiTestSupport.h"
 #include "ui/ActivityEntry.h"
 
+#include <common/Settings.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
+#include <platform/Text.h>
 
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTreeWidget>
+
+#include <UserAgents.h>
 
 using host::ui::ActivityEntry;
 using host::ui::activityEntryFor;
@@ -52,20 +56,66 @@ protected:
     ActivityPage m_page;
 };
 
+bool modernOn()
+{
+    return true;
+}
+bool modernOff()
+{
+    return false;
+}
+
 TEST(ActivityEntryTest, RecognisesTheFourProgramsAndTheLastMatchWins)
 {
-    EXPECT_EQ(activityEntryFor(Ie, "1", "d").programName, "Internet Explorer");
-    EXPECT_EQ(activityEntryFor("Mozilla/5.0 Netscape/7.1", "1", "d").type, host::ui::Netscape);
-    const ActivityEntry opera = activityEntryFor(OperaAsIe, "1042", "www.example.com");
+    EXPECT_EQ(activityEntryFor(Ie, "1", "d", modernOn).programName, "Internet Explorer");
+    EXPECT_EQ(activityEntryFor("Mozilla/5.0 Netscape/7.1", "1", "d", modernOn).type,
+              host::ui::Netscape);
+    const ActivityEntry opera = activityEntryFor(OperaAsIe, "1042", "www.example.com", modernOn);
     EXPECT_EQ(opera.programName, "Opera");
     EXPECT_EQ(opera.type, 2);
     EXPECT_EQ(opera.port, "1042");
     EXPECT_EQ(opera.destination, "www.example.com");
-    const ActivityEntry msn = activityEntryFor("msie 6.0; msmsgs 6.2", "1", "d");
+    const ActivityEntry msn = activityEntryFor("msie 6.0; msmsgs 6.2", "1", "d", modernOn);
     EXPECT_EQ(msn.programName, "MSN Messenger");
     EXPECT_EQ(msn.type, 3);
-    EXPECT_EQ(activityEntryFor("curl/7.88.1", "1", "d").programName, "");
-    EXPECT_EQ(activityEntryFor("", "1", "d").programName, "");
+    EXPECT_EQ(activityEntryFor("curl/7.88.1", "1", "d", modernOn).programName, "");
+    EXPECT_EQ(activityEntryFor("", "1", "d", modernOn).programName, "");
+}
+
+TEST(ActivityEntryTest, TodaysBrowsersHaveTheirOwnEntriesWhileModernBrowsersIsOn)
+{
+    namespace a = testsupport::agents;
+    struct Case {
+        const char* agent;
+        const char* name;
+        int type;
+    };
+    const Case cases[] = {
+        {a::FirefoxLinux, "Firefox", host::ui::Firefox},
+        {a::FirefoxIos, "Firefox", host::ui::Firefox},
+        {a::ChromiumDebian, "Chrome", host::ui::Chrome},
+        {a::ChromiumUbuntu, "Chromium", host::ui::Chromium},
+        {a::ChromeWindows, "Chrome", host::ui::Chrome},
+        {a::ChromeIos, "Chrome", host::ui::Chrome},
+        {a::Edge, "Edge", host::ui::Edge},
+        {a::SafariMac, "Safari", host::ui::Safari},
+        {a::SafariIos, "Safari", host::ui::Safari},
+        {a::OperaChromium, "Opera", host::ui::Opera},
+        {a::InternetExplorer11, "Internet Explorer", host::ui::InternetExplorer},
+    };
+    for (const Case& c : cases) {
+        // The last-request texts are stored lowercased, with blank and carriage return.
+        const std::string stored = " " + text::lower(c.agent) + "\r";
+        const ActivityEntry entry = activityEntryFor(stored, "1", "d", modernOn);
+        EXPECT_EQ(entry.programName, c.name) << c.agent;
+        EXPECT_EQ(entry.type, c.type) << c.agent;
+        EXPECT_EQ(activityEntryFor(stored, "1", "d", modernOff).programName, "") << c.agent;
+    }
+    // The three words keep their entries with the switch off.
+    EXPECT_EQ(activityEntryFor(a::InternetExplorer6, "1", "d", modernOff).programName,
+              "Internet Explorer");
+    EXPECT_EQ(activityEntryFor(a::Netscape7, "1", "d", modernOff).programName, "Netscape");
+    EXPECT_EQ(activityEntryFor(a::Opera7, "1", "d", modernOff).programName, "Opera");
 }
 
 TEST_F(ActivityPageTest, HasTheTitledColumnsAndTheGroupBox)
@@ -109,6 +159,35 @@ TEST_F(ActivityPageTest, UnknownProgramAddsNothingAndKeepsTheCounter)
     EXPECT_EQ(column(1), (std::vector<std::string>{"Opera"}));
     EXPECT_EQ(column(2), (std::vector<std::string>{"2001"}));
     EXPECT_EQ(m_page.list()->topLevelItem(0)->icon(0).isNull(), false);
+}
+
+TEST_F(ActivityPageTest, TodaysBrowsersAreListedWithImagesOfTheirOwnUnlessSwitchedOff)
+{
+    namespace a = testsupport::agents;
+    const auto image = [&](int row) {
+        return m_page.list()->topLevelItem(row)->icon(0).pixmap(ActivityPage::ImageSize).toImage();
+    };
+    const char* const agents[] = {a::FirefoxLinux, a::ChromeWindows, a::ChromiumUbuntu,
+                                  a::Edge,         a::SafariMac,     a::InternetExplorer6};
+    for (const char* agent : agents) {
+        m_page.onNewRequest(" " + text::lower(agent) + "\r", "3000", "example.org");
+    }
+    EXPECT_EQ(column(1), (std::vector<std::string>{"Internet Explorer", "Safari", "Edge",
+                                                   "Chromium", "Chrome", "Firefox"}));
+    // Every program its own picture, none missing.
+    const int rows = m_page.list()->topLevelItemCount();
+    for (int row = 0; row < rows; ++row) {
+        ASSERT_FALSE(image(row).isNull()) << row;
+        for (int other = row + 1; other < rows; ++other) {
+            EXPECT_NE(image(row), image(other)) << row << " and " << other;
+        }
+    }
+
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("MODERNBROWSERS", 0);
+    m_page.onNewRequest(" " + text::lower(a::FirefoxLinux) + "\r", "3001", "example.org");
+    EXPECT_EQ(m_page.counter(), 6);
+    m_page.onNewRequest(" " + text::lower(a::InternetExplorer6) + "\r", "3002", "example.org");
+    EXPECT_EQ(m_page.counter(), 7);
 }
 
 TEST_F(ActivityPageTest, NumbersHaveFourDigitsAndTheNewestIsOnTop)

@@ -5,6 +5,7 @@
 
 #include "OriginServer.h"
 #include "UiTestSupport.h"
+#include "UserAgents.h"
 #include "core/ModuleTable.h"
 #include "engine/ProxyServer.h"
 #include "engine/ProxyState.h"
@@ -35,7 +36,7 @@ namespace fs = std::filesystem;
 using host::ui::MainWindow;
 using Page = MainWindow::ModulePage;
 
-constexpr const char* IEAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
+constexpr const char* IEAgent = testsupport::agents::InternetExplorer6;
 
 void writeDword(const char* key, const char* name, DWORD value)
 {

@@ -30,7 +30,8 @@ public:
     static QPixmap pixmap(const QString& name);
     static QPixmap bitmap(int id) { return pixmap(QString::number(id)); }
     // A null icon when the picture is missing.
-    static QIcon icon(int id);
+    static QIcon icon(const QString& name);
+    static QIcon icon(int id) { return icon(QString::number(id)); }
 };
 
 } // namespace pageui
