@@ -21,6 +21,8 @@ using namespace std::chrono_literals;
 constexpr const char* WizardTitle = "Umbravia Settings Wizard";
 constexpr WPARAM NextButton = 0x3024;
 constexpr WPARAM CancelButton = 2;
+constexpr WPARAM FinishButton = 0x3025;
+constexpr WPARAM DefaultBox = 1024; // the choice page's "Default Settings."
 
 class WizardProgramFlowTest : public testsupport::PrefixTest {
 protected:
@@ -80,6 +82,50 @@ TEST_F(WizardProgramFlowTest, NextPostedFromAnotherProcessOpensTheNextPage)
     const auto result = wizard.wait(30s);
     ASSERT_TRUE(result) << wizard.err();
     EXPECT_EQ(result->exitCode, 0) << result->err;
+}
+
+// Waits for a newer page than the one given to be the newest of the wizard's title.
+HWND nextPage(HWND after)
+{
+    HWND page = 0;
+    testsupport::waitFor(
+        [&] {
+            page = FindWindow(DIALOG_CLASS, WizardTitle);
+            return page != 0 && page != after;
+        },
+        30s);
+    return page != after ? page : 0;
+}
+
+TEST_F(WizardProgramFlowTest, DefaultRoutePostedFromAnotherProcessSavesTheDefaults)
+{
+    testsupport::ProcessOptions quiet = options();
+    quiet.env["UMBRAVIA_MESSAGEBOX_ANSWER"] = "no"; // no backup; OK boxes answer OK
+    testsupport::ChildProcess wizard({program().string(), "10"}, quiet);
+    const HWND welcome = nextPage(0);
+    ASSERT_NE(welcome, 0u) << wizard.err();
+    PostMessage(welcome, WM_COMMAND, NextButton, 0);
+    const HWND programs = nextPage(welcome);
+    ASSERT_NE(programs, 0u) << wizard.err();
+    PostMessage(programs, WM_COMMAND, NextButton, 0);
+    const HWND choice = nextPage(programs);
+    ASSERT_NE(choice, 0u) << wizard.err();
+    PostMessage(choice, WM_COMMAND, DefaultBox, 0);
+    PostMessage(choice, WM_COMMAND, NextButton, 0);
+    const HWND finish = nextPage(choice);
+    ASSERT_NE(finish, 0u) << wizard.err();
+    PostMessage(finish, WM_COMMAND, FinishButton, 0);
+    const auto result = wizard.wait(30s);
+    ASSERT_TRUE(result) << wizard.err();
+    EXPECT_EQ(result->exitCode, 0) << result->err;
+    EXPECT_NE(result->err.find(
+                  "The settings will take effect next time you start the configured programs"),
+              std::string::npos)
+        << result->err;
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, "PATHLENGTH"), 1u);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, "UPDATEEVERY"), 2u);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, "FAKEIP"), 0xFFFFFFFFu);
+    EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::LocalKey, "INTERNETCOOKIES"), 1u);
 }
 
 } // namespace
