@@ -36,12 +36,12 @@ struct SwitchRow {
 };
 constexpr SwitchRow Switches[] = {
     {RequestFilterPage::EnableBox, nullptr},
-    {RequestFilterPage::BrowserShieldBox, "BROWSERSHIELD"},
-    {RequestFilterPage::AllCookiesBox, "DISABLEALLCOOKIES"},
-    {RequestFilterPage::UnsafeCookiesBox, "DISABLEUNSAFECOOKIES"},
-    {RequestFilterPage::IpMaskingBox, "IPMASKING"},
-    {RequestFilterPage::OsShieldBox, "OSSHIELD"},
-    {RequestFilterPage::ReferrerBox, "REFERRERBLOCK"},
+    {RequestFilterPage::BrowserShieldBox, values::request::BrowserShield},
+    {RequestFilterPage::AllCookiesBox, values::request::DisableAllCookies},
+    {RequestFilterPage::UnsafeCookiesBox, values::request::DisableUnsafeCookies},
+    {RequestFilterPage::IpMaskingBox, values::request::IpMasking},
+    {RequestFilterPage::OsShieldBox, values::request::OsShield},
+    {RequestFilterPage::ReferrerBox, values::request::ReferrerBlock},
     {RequestFilterPage::InternetCacheBox, "DISABLEINTERNETCACHE"},
 };
 
