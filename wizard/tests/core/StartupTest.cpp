@@ -7,6 +7,7 @@
 #include "core/SettingsModel.h"
 
 #include <common/Settings.h>
+#include <platform/Com.h>
 #include <platform/Environment.h>
 #include <platform/MessageBox.h>
 #include <platform/Registry.h>
@@ -17,6 +18,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -149,6 +151,24 @@ TEST_F(StartupTest, AFolderWithoutTheModulesStopsTheRegistrationWithTheSetupMess
     EXPECT_FALSE(settings::Key::open(HKEY_LOCAL_MACHINE, settings::BannersKey));
     EXPECT_EQ(settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, "ISREGISTERED"), 1u);
     EXPECT_EQ(storedMainProgram(), dosFolder(empty.path()) + "Umbravia.exe");
+}
+
+TEST_F(StartupTest, OleThatCannotBeInitialisedIsReportedAndTheStartGoesOn)
+{
+    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword("ISREGISTERED", 1);
+    // A thread already in the multithreaded apartment cannot enter OLE's.
+    std::thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        wizard::SettingsModel model;
+        startIn(testsupport::binDir(), model);
+        CoUninitialize();
+    }).join();
+    ASSERT_FALSE(m_boxes->calls().empty());
+    const platform::MessageBoxCall box = m_boxes->calls().front();
+    EXPECT_EQ(box.text, "Failed To Initalize OLE Library");
+    EXPECT_EQ(box.caption, "Umbravia Settings Wizard");
+    EXPECT_EQ(box.icon(), MB_ICONERROR);
+    EXPECT_EQ(storedMainProgram(), dosFolder(testsupport::binDir()) + "Umbravia.exe");
 }
 
 } // namespace
