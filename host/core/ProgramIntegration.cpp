@@ -18,8 +18,6 @@ constexpr const char* DesktopCaption = "Umbravia";
 // Followed by one line per target that failed: its name and what went wrong.
 constexpr const char* DesktopFailedText =
     "Umbravia could not change the proxy settings of this desktop; what was there is kept:";
-constexpr const char* PortValue = settings::ProxyPortValue;
-constexpr unsigned DefaultPort = 8080;
 // Yahoo Messenger also gets a SOCKS entry on the local machine; its port and version.
 constexpr unsigned YahooSocksPort = 80;
 constexpr int YahooSocksVersion = 4;
@@ -167,12 +165,6 @@ std::unique_ptr<ConfigurationComponent> createConfigurationComponent()
 }
 
 } // namespace
-
-unsigned localProxyPort()
-{
-    return settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, PortValue)
-        .value_or(DefaultPort);
-}
 
 std::vector<IntegrationCall> integrationCalls(bool on)
 {

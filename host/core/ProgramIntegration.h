@@ -8,6 +8,8 @@
 
 #include <desktop/DesktopIntegration.h>
 
+#include <common/IntegratedPrograms.h>
+
 #include <string>
 #include <variant>
 #include <vector>
@@ -15,8 +17,8 @@
 namespace host {
 
 // Where the programs are pointed: the local proxy on PROXYPORT (8080 when absent).
-inline constexpr const char* LocalProxyHost = "127.0.0.1";
-unsigned localProxyPort();
+inline constexpr const char* LocalProxyHost = integration::LocalProxyHost;
+using integration::localProxyPort;
 
 enum class IntegrationOutcome {
     Done,             // the component ran every selected program's method
