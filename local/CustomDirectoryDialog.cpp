@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace local {
 
 namespace {
@@ -26,17 +28,25 @@ QRect dialogUnits(int x, int y, int width, int height)
 
 } // namespace
 
-CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string& initialText)
+const CustomDirectoryDialog::Look CustomDirectoryDialog::PageLook{Title, DirectoryLabel, EditId};
+
+CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string& initialText,
+                                             const Look& look)
     : QDialog(parent)
 {
-    setWindowTitle(Title);
+    setWindowTitle(look.title);
     setModal(true);
     setFixedSize(dialogUnits(0, 0, 276, 49).size());
-    auto* label = new QLabel(DirectoryLabel, this);
-    label->setGeometry(dialogUnits(7, 9, 40, 8));
+    auto* label = new QLabel(look.label, this);
+    const QRect labelArea = dialogUnits(7, 9, 40, 8);
+    // A longer label (the wizard's "Directory :") takes what it needs from the edit.
+    const int labelWidth = std::max(labelArea.width(), label->sizeHint().width());
+    label->setGeometry(labelArea.x(), labelArea.y(), labelWidth, labelArea.height());
+    QRect editArea = dialogUnits(45, 7, 170, 12);
+    editArea.setLeft(std::max(editArea.left(), labelArea.x() + labelWidth + 4));
     m_edit = new QLineEdit(QString::fromStdString(initialText), this);
-    m_edit->setObjectName(QString::number(EditId));
-    m_edit->setGeometry(dialogUnits(45, 7, 170, 12));
+    m_edit->setObjectName(QString::number(look.editId));
+    m_edit->setGeometry(editArea);
     m_browse = new QPushButton(BrowseText, this);
     m_browse->setObjectName(QString::number(BrowseId));
     m_browse->setGeometry(dialogUnits(219, 6, 50, 14));
@@ -50,10 +60,10 @@ CustomDirectoryDialog::CustomDirectoryDialog(QWidget* parent, const std::string&
     connect(m_browse, &QPushButton::clicked, this, &CustomDirectoryDialog::browse);
 }
 
-std::optional<std::string> CustomDirectoryDialog::ask(QWidget* parent,
-                                                      const std::string& initialText)
+std::optional<std::string>
+CustomDirectoryDialog::ask(QWidget* parent, const std::string& initialText, const Look& look)
 {
-    CustomDirectoryDialog dialog(parent, initialText);
+    CustomDirectoryDialog dialog(parent, initialText, look);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The custom folder dialog ("Custom directory"): the folder text in edit box 1000, a
-// Browse button (1001) that opens the folder picker, OK and Cancel.
+// Browse button (1001) that opens the folder picker, OK and Cancel. The settings wizard
+// shows the same dialog under its own title and ids.
 
 #include <QDialog>
 
@@ -14,10 +15,20 @@ namespace local {
 
 class CustomDirectoryDialog : public QDialog {
 public:
-    CustomDirectoryDialog(QWidget* parent, const std::string& initialText);
+    // The dialog's title, label and edit id: the settings page's own, or the wizard's.
+    struct Look {
+        const char* title;
+        const char* label;
+        int editId;
+    };
+    static const Look PageLook;
+
+    CustomDirectoryDialog(QWidget* parent, const std::string& initialText,
+                          const Look& look = PageLook);
 
     // Runs the dialog modally: the edit text when closed with OK, nothing on Cancel.
-    static std::optional<std::string> ask(QWidget* parent, const std::string& initialText);
+    static std::optional<std::string> ask(QWidget* parent, const std::string& initialText,
+                                          const Look& look = PageLook);
 
     std::string text() const;
     QLineEdit* edit() const { return m_edit; }

@@ -8,18 +8,21 @@
 namespace local {
 
 const std::array<const char*, 16> KindSwitchNames = {
-    "TEMPINTERNETFILES", "INTERNETCOOKIES", "TYPEDURLHISTORY", "AUTOFORMS",
-    "AUTOPASS",          "FAVORITES",       "TEMPSYSTEMFILES", "RECYCLEBIN",
-    "RUNHISTORY",        "DOCHISTORY",      "LASTLOGONUSER",   "FINDFILES",
-    "FINDCOMPUTER",      "NETCON",          "TELENT",          "INTERNETURLHISTORY",
+    values::local::TempInternetFiles, values::local::Cookies,        values::local::TypedUrls,
+    values::local::AutoForms,         values::local::AutoPasswords,  values::local::Favorites,
+    values::local::TempSystemFiles,   values::local::RecycleBin,     values::local::RunHistory,
+    values::local::DocHistory,        values::local::LastLogonUser,  values::local::FindFiles,
+    values::local::FindComputer,      values::local::NetConnections, values::local::Telnet,
+    values::local::UrlHistory,
 };
 
 const std::array<const char*, 17> SwitchWriteOrder = {
-    "CLEARATEXIT",     "INTERNETURLHISTORY", "TYPEDURLHISTORY", "TEMPINTERNETFILES",
-    "INTERNETCOOKIES", "AUTOFORMS",          "AUTOPASS",        "FAVORITES",
-    "TEMPSYSTEMFILES", "RECYCLEBIN",         "RUNHISTORY",      "DOCHISTORY",
-    "LASTLOGONUSER",   "FINDFILES",          "FINDCOMPUTER",    "NETCON",
-    "TELENT",
+    values::local::ClearAtExit,       values::local::UrlHistory, values::local::TypedUrls,
+    values::local::TempInternetFiles, values::local::Cookies,    values::local::AutoForms,
+    values::local::AutoPasswords,     values::local::Favorites,  values::local::TempSystemFiles,
+    values::local::RecycleBin,        values::local::RunHistory, values::local::DocHistory,
+    values::local::LastLogonUser,     values::local::FindFiles,  values::local::FindComputer,
+    values::local::NetConnections,    values::local::Telnet,
 };
 
 void showRegistryError(HWND owner)

@@ -3,6 +3,7 @@
 // trace kind, CLEARATEXIT, and the CUSTOMDIRS list (its unnamed DWORD switches the custom
 // folders on; its REG_SZ values hold the folders).
 
+#include <common/ModuleValues.h>
 #include <common/Settings.h>
 #include <platform/Registry.h>
 
@@ -16,9 +17,9 @@ namespace local {
 inline constexpr const char* ModuleKey = settings::LocalKey;
 inline constexpr const char* DllsKey = settings::DllsKey;
 inline constexpr const char* ModuleSubkey = "Local.dll";
-inline constexpr const char* CustomDirsSubkey = "CUSTOMDIRS";
+inline constexpr const char* CustomDirsSubkey = values::local::CustomDirs;
 inline constexpr const char* PathNameValue = settings::PathNameValue;
-inline constexpr const char* ClearAtExitValue = "CLEARATEXIT";
+inline constexpr const char* ClearAtExitValue = values::local::ClearAtExit;
 
 // Every registry problem of the module ends in this one box.
 inline constexpr const char* RegistryErrorText = "Invalide registry data";

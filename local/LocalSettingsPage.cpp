@@ -3,6 +3,7 @@
 #include "CustomDirectoryDialog.h"
 #include "HostNotifier.h"
 #include "LocalSettings.h"
+#include "OrganizeFavorites.h"
 #include "ProgressWindow.h"
 #include "TraceCleaner.h"
 
@@ -82,10 +83,6 @@ constexpr GroupRow Groups[] = {
 constexpr int PageWidth = 332;
 constexpr int PageHeight = 216;
 
-constexpr const char* FavoritesLibrary = "shdocvw.dll";
-constexpr const char* OrganizeFavoritesExport = "DoOrganizeFavDlg";
-using DoOrganizeFavDlgFn = BOOL (*)(HWND, LPSTR);
-
 const BoxRow* boxByValue(const char* value)
 {
     for (const BoxRow& row : Boxes) {
@@ -136,7 +133,7 @@ void LocalSettingsPage::onCommand(UINT id, WORD code)
     case ClearNowButton:
         return clearNow();
     case OrganizeFavoritesButton:
-        return organizeFavorites();
+        return organizeFavorites(hwnd());
     case FolderList:
         if (code == pageui::SortedListBox::DoubleClick) {
             onEdit();
@@ -256,21 +253,6 @@ void LocalSettingsPage::onRemove()
     if (m_list->removeSelected()) {
         notifyHost();
     }
-}
-
-void LocalSettingsPage::organizeFavorites()
-{
-    HMODULE library = LoadLibrary(FavoritesLibrary);
-    if (library == nullptr) {
-        return;
-    }
-    if (auto organize = platform::proc<DoOrganizeFavDlgFn>(library, OrganizeFavoritesExport)) {
-        char favorites[MAX_PATH] = {};
-        if (SHGetSpecialFolderPath(hwnd(), favorites, CSIDL_FAVORITES, TRUE)) {
-            organize(hwnd(), favorites);
-        }
-    }
-    FreeLibrary(library);
 }
 
 void LocalSettingsPage::controlsToMembers()

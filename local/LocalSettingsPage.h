@@ -50,7 +50,6 @@ private:
     void onAdd();
     void onEdit();
     void onRemove();
-    void organizeFavorites();
     void controlsToMembers();
     void membersToControls();
     void enableFolderControls();

@@ -104,6 +104,11 @@ const char* TraceCleaner::progressText(int kind)
     return kind >= 1 && kind <= TraceKindCount ? ProgressTexts[kind - 1] : "";
 }
 
+std::string ProgressSink::statusText(int kind, bool done) const
+{
+    return std::string(TraceCleaner::progressText(kind)) + (done ? TraceCleaner::DoneSuffix : "");
+}
+
 void TraceCleaner::run(const CleanRequest& request)
 {
     m_progress.open();
@@ -111,10 +116,9 @@ void TraceCleaner::run(const CleanRequest& request)
         if (!request.selected(kind)) {
             continue;
         }
-        const std::string text = progressText(kind);
-        m_progress.setStatus(text);
+        m_progress.setStatus(m_progress.statusText(kind, false));
         runKind(kind, request);
-        m_progress.setStatus(text + DoneSuffix);
+        m_progress.setStatus(m_progress.statusText(kind, true));
     }
     m_progress.close();
 }

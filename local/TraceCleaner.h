@@ -22,6 +22,9 @@ public:
     virtual void open() = 0;                             // created and shown, status empty
     virtual void setStatus(const std::string& text) = 0; // shown and repainted at once
     virtual void close() = 0;                            // status emptied, hidden, destroyed
+    // The status line before kind 1 to 17 runs and after it (done); the settings wizard
+    // words its own.
+    virtual std::string statusText(int kind, bool done) const;
 };
 
 class TraceCleaner {

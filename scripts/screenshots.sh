@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders every page and dialog of the host offscreen to PNG files for review.
+# Renders every page and dialog of the host and of the settings wizard offscreen to PNG
+# files for review.
 # Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
 # BUILD_DIR selects the build folder (default: build).
 set -euo pipefail
@@ -12,7 +13,8 @@ case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
   cmake -S "$root" -B "$build" -G Ninja
 fi
-cmake --build "$build" --target umbravia_screenshots host_ui_artwork host_ui_help
+cmake --build "$build" --target umbravia_screenshots host_ui_artwork host_ui_help \
+  umbravia_wizard_screenshots wizard_ui_artwork
 # The plug-in modules whose pages the main window shows; one that cannot be built yet
 # only leaves its pages out of the pictures.
 for module in listfetch_module chain_module local_module filters_module iesettings_module; do
@@ -23,4 +25,6 @@ trap 'rm -rf "$prefix"' EXIT
 mkdir -p "$out"
 UMBRAVIA_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen \
   "$build/tools/umbravia_screenshots" "$out" "$build/bin"
+UMBRAVIA_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen \
+  "$build/tools/umbravia_wizard_screenshots" "$out" "$build/bin"
 echo "screenshots in $out"

@@ -49,9 +49,10 @@ REGEDIT4
 "PROXYPORT"=dword:$(printf '%08x' "$host_port")
 REG
 UMBRAVIA_PREFIX="$work/prefix-host" "$build/bin/RegEdit.exe" /s "$work/port.reg"
-# Headless, every question answered Yes: the first run offers the settings wizard (not
-# built yet, so the start goes on at once), and the activity list's 1000-entry question
-# clears the list, as an unattended host should.
+# Headless, after a first run that declined the settings wizard, every question answered
+# Yes: the activity list's 1000-entry question clears the list, as an unattended host
+# should.
+bench_first_run "$work/prefix-host" "$build/bin" "$host_port"
 UMBRAVIA_PREFIX="$work/prefix-host" QT_QPA_PLATFORM=offscreen UMBRAVIA_MESSAGEBOX_ANSWER=yes \
   "$build/bin/Umbravia.exe" >"$work/host.log" 2>&1 &
 host_pid=$!

@@ -76,3 +76,17 @@ CONF
   pids+=($!)
   wait_listening "$origin" 80
 }
+
+# bench_first_run PREFIX BIN PORT: the host's first start in PREFIX, its wizard offer
+# answered No (headless nobody could finish the wizard, and the start would wait for it),
+# until it listens on PORT; then it is closed again. The benchmark's own start that
+# follows is not a first run any more and may answer every question Yes.
+bench_first_run() {
+  local prefix="$1" bin="$2" port="$3"
+  UMBRAVIA_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen UMBRAVIA_MESSAGEBOX_ANSWER=no \
+    "$bin/Umbravia.exe" >"$prefix/first-run.log" 2>&1 &
+  local first=$!
+  wait_listening 127.0.0.1 "$port"
+  UMBRAVIA_PREFIX="$prefix" "$bin/umbravia-ctl" exit >/dev/null
+  wait "$first"
+}

@@ -38,9 +38,10 @@ REGEDIT4
 "PROXYPORT"=dword:$(printf '%08x' "$port")
 REG
 UMBRAVIA_PREFIX="$work/prefix" "$bin/RegEdit.exe" /s "$work/port.reg"
-# Headless, every question answered Yes (the first run's wizard offer, the activity
-# list's 1000-entry question). The host starts with the usual desktop session's soft
-# limit of 1,024 descriptors; the clients' side is raised to the hard limit.
+# Headless, after a first run that declined the settings wizard, every question answered
+# Yes (the activity list's 1000-entry question). The host starts with the usual desktop
+# session's soft limit of 1,024 descriptors; the clients' side is raised to the hard limit.
+bench_first_run "$work/prefix" "$bin" "$port"
 (
   ulimit -Sn 1024
   UMBRAVIA_PREFIX="$work/prefix" QT_QPA_PLATFORM=offscreen UMBRAVIA_MESSAGEBOX_ANSWER=yes \

@@ -1,7 +1,7 @@
 #include "HostApplication.h"
 
-#include "FirstRun.h"
-
+#include <common/BrowserKeys.h>
+#include <common/FirstRun.h>
 #include <common/HostMessages.h>
 #include <common/Settings.h>
 #include <platform/KernelObjects.h>
@@ -110,13 +110,8 @@ bool HostApplication::writeStartupValues()
 
 void HostApplication::runFirstRunSteps()
 {
-    runHidden("regsvr32.exe /s UmbraIEPlugin.dll");
-    if (settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)) {
-        key.writeDword(settings::IsRegisteredValue, 1);
-        key.writeDword("ShowIEToolbar", 1);
-    }
-    registerModules(m_paths.installFolder);
-    rewriteModulePaths(m_paths.installFolder);
+    (void)firstrun::registerSuite(m_paths.installFolder);
+    firstrun::rewriteModulePaths(m_paths.installFolder);
     askForWizard();
 }
 
@@ -126,22 +121,37 @@ void HostApplication::askForWizard()
         return;
     }
     const char* folder = m_paths.installFolder.empty() ? nullptr : m_paths.installFolder.c_str();
-    const HINSTANCE started = ShellExecute(0, "open", WizardProgram, "10", folder, SW_SHOWNORMAL);
-    if (reinterpret_cast<std::intptr_t>(started) <= 32) {
+    std::string commandLine = std::string("\"") + WizardProgram + "\" " + WizardArgument;
+    STARTUPINFO startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION wizard{};
+    if (!CreateProcess(WizardProgram, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder, &startup, &wizard)) {
         return; // the wizard could not be started: there is nothing to wait for
     }
+    CloseHandle(wizard.hThread);
+    // A wizard that has ended is not waited for, whether its window was seen or not (it
+    // failed, or it was quicker than one poll).
+    const auto wizardRuns = [&wizard] {
+        DWORD code = 0;
+        return GetExitCodeProcess(wizard.hProcess, &code) && code == STILL_ACTIVE;
+    };
     using namespace std::chrono_literals;
     const auto pollOnce = [this] {
         for (int step = 0; step < 10 && !m_signals.requested(); ++step) {
             std::this_thread::sleep_for(100ms);
         }
     };
-    for (int second = 0; second < WizardAppearSeconds && !wizardWindowExists(); ++second) {
+    for (int second = 0; second < WizardAppearSeconds && !wizardWindowExists() && wizardRuns();
+         ++second) {
         pollOnce();
     }
-    while (wizardWindowExists() && !m_signals.requested()) {
+    while (wizardWindowExists() && wizardRuns() && !m_signals.requested()) {
         pollOnce();
     }
+    CloseHandle(wizard.hProcess);
 }
 
 bool HostApplication::readLevelsAndStartSwitch()
@@ -168,8 +178,8 @@ void HostApplication::registerBrowserHelper()
         return;
     }
     // Quoted, so that an install folder with spaces stays one argument.
-    runHidden("regsvr32 /s \"" + program->substr(0, at) + BrowserHelperModule + "\"");
-    settings::Key::create(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+    firstrun::runHidden("regsvr32 /s \"" + program->substr(0, at) + BrowserHelperModule + "\"");
+    settings::Key::create(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
 }
 
 bool HostApplication::createNamedObjects()
@@ -248,7 +258,7 @@ void HostApplication::processEnd()
         CloseHandle(m_startedEvent);
     }
     if (m_ownsBrowserHelperKey) {
-        SHDeleteKey(HKEY_LOCAL_MACHINE, BrowserHelperKey);
+        SHDeleteKey(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
     }
 }
 

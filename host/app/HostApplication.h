@@ -27,6 +27,8 @@ inline constexpr const char* FirstRunQuestion =
     "This is the first time you run Umbravia, no settings are currentlly enabled do you want "
     "to run Umbravia Settings Wziard so that you can configure Umbravia";
 inline constexpr const char* WizardProgram = "Umbravia Settings Wizard.exe";
+// Tells the wizard that the host started it (it then starts no host of its own).
+inline constexpr const char* WizardArgument = "10";
 inline constexpr const char* WizardTitle = hostlink::WizardWindowTitle;
 inline constexpr const char* TrayArgument = "+Tray";
 

@@ -12,8 +12,6 @@ namespace host {
 namespace {
 
 constexpr const char* LocalHost = LocalProxyHost;
-constexpr const char* PortValue = settings::ProxyPortValue;
-constexpr unsigned DefaultPort = 8080;
 // Yahoo Messenger also gets a SOCKS entry on the local machine; its port and version.
 constexpr unsigned YahooSocksPort = 80;
 constexpr int YahooSocksVersion = 4;
@@ -161,12 +159,6 @@ std::unique_ptr<ConfigurationComponent> createConfigurationComponent()
 }
 
 } // namespace
-
-unsigned localProxyPort()
-{
-    return settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, PortValue)
-        .value_or(DefaultPort);
-}
 
 std::vector<IntegrationCall> integrationCalls(bool on)
 {

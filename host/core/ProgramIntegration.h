@@ -4,6 +4,8 @@
 // off it. The work is done by the configuration component (Rigwright); the switch only
 // decides which of its methods to call, and with what.
 
+#include <common/IntegratedPrograms.h>
+
 #include <string>
 #include <variant>
 #include <vector>
@@ -11,8 +13,8 @@
 namespace host {
 
 // Where the programs are pointed: the local proxy on PROXYPORT (8080 when absent).
-inline constexpr const char* LocalProxyHost = "127.0.0.1";
-unsigned localProxyPort();
+inline constexpr const char* LocalProxyHost = integration::LocalProxyHost;
+using integration::localProxyPort;
 
 enum class IntegrationOutcome {
     Done,             // the component ran every selected program's method

@@ -19,9 +19,13 @@
 class QFileDialog;
 class QTreeWidget;
 
+namespace pageui {
+class BitmapButton;
+}
+
 namespace host::ui {
 
-class BitmapButton;
+using pageui::BitmapButton;
 
 class ActivityPage : public QWidget, public platform::Window {
     Q_OBJECT

@@ -23,13 +23,17 @@ class ProxyListRefresh;
 struct ProxyState;
 } // namespace host
 
+namespace pageui {
+class BitmapButton;
+}
+
 namespace host::ui {
 
 class GeneralPage;
 class ActivityPage;
 class AboutPage;
 class TrayIcon;
-class BitmapButton;
+using pageui::BitmapButton;
 class Navigation;
 
 class MainWindow : public QDialog, public platform::Window {

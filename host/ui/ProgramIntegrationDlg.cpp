@@ -3,11 +3,10 @@
 #include "DialogCommands.h"
 #include "core/ProgramIntegration.h"
 
+#include <common/BrowserKeys.h>
+#include <common/IntegratedPrograms.h>
 #include <common/Rigwright.h>
 #include <common/Settings.h>
-#include <platform/Com.h>
-#include <platform/Environment.h>
-#include <platform/Files.h>
 #include <platform/MessageBox.h>
 #include <platform/Modules.h>
 #include <platform/Processes.h>
@@ -36,162 +35,29 @@ constexpr const char* BackupText = "Backup my proxy configuration.";
 constexpr const char* RestoreText = "Restore my proxy configuration.";
 constexpr const char* ToolbarValue = "ShowIEToolbar";
 
-constexpr const char* UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr const char* UninstallString = "UninstallString";
-constexpr const char* MsnKey = "Software\\Microsoft\\MSNMessenger";
-constexpr const char* MsnProgram = "Program Files\\MSN Messenger\\msnmsgr.exe";
-constexpr const char* YahooKey = "Software\\Yahoo\\Pager";
-constexpr const char* YahooUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo! Messenger";
-constexpr const char* CuteFtpKey = "Software\\GlobalSCAPE\\CuteFTP 5.0\\CuteFTP";
-
-// The browser toolbar: its registration and the browser's entries for it.
+// The browser toolbar's module lies beside the main program.
 constexpr const char* MainProgramName = "Umbravia.exe";
-constexpr const char* PluginName = "UmbraIEPlugin.dll";
-constexpr const char* SystemFolder = "C:\\Windows\\System32";
-constexpr const char* ExtensionsKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
-constexpr const char* ExtensionId = "{A26ABCF0-1C8F-46e7-A67C-0489DC21B9CC}";
-constexpr const char* ToolbarKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
-constexpr const char* BandClsid = "{26CA4BD4-E63A-423D-AE08-933C2F8F0977}";
 
-enum class Presence { Found, Missing, Unknown };
+using integration::ConfigurationObject;
+using integration::Presence;
+using integration::Programs;
 
-Presence uninstallEntry(HKEY root, const std::string& name)
-{
-    const settings::Key key = settings::Key::open(root, (UninstallKey + name).c_str());
-    return key && key.readString(UninstallString, MAX_PATH) ? Presence::Found : Presence::Missing;
-}
-
-Presence msnMessenger()
-{
-    if (!settings::Key::open(HKEY_CURRENT_USER, MsnKey)) {
-        return Presence::Missing;
-    }
-    // The messenger lies on the drive of the user's profile.
-    char appData[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPath(0, appData, CSIDL_APPDATA, FALSE)) {
-        return Presence::Missing;
-    }
-    const std::string program = std::string(appData).substr(0, 3) + MsnProgram;
-    const HANDLE file = CreateFile(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return Presence::Missing;
-    }
-    CloseHandle(file);
-    return Presence::Found;
-}
-
-Presence yahooMessenger()
-{
-    if (!settings::Key::open(HKEY_CURRENT_USER, YahooKey)) {
-        return Presence::Missing;
-    }
-    const settings::Key uninstall = settings::Key::open(HKEY_CURRENT_USER, YahooUninstallKey);
-    if (!uninstall) {
-        return Presence::Unknown;
-    }
-    return uninstall.readString(UninstallString, MAX_PATH) ? Presence::Found : Presence::Missing;
-}
-
-// The methods take writable 8-bit strings.
-struct Text {
-    explicit Text(const char* text) : value(text) {}
-    char* get() { return value.data(); }
-    std::string value;
-};
-
-using Configure = HRESULT (*)(rigwright::IConfiguration&, LONG check, UINT port);
-
-struct ProgramRow {
+// The dialog's own side of each program of the shared table, in the same order.
+struct ProgramBox {
     UINT id;
     const char* text;
-    const char* value;
-    bool visible;
-    Presence (*detect)();
-    Configure configure;
 };
-
-// The programs in the order they are detected, configured, stored and backed up. The
-// dialog passes the box's own state; Yahoo's SOCKS entry stays off and CuteFTP is given
-// the local proxy either way (its method has no switch).
-const ProgramRow Programs[ProgramIntegrationDlg::ProgramCount] = {
-    {ProgramIntegrationDlg::InternetExplorerId, "Internet Explorer", "IntegrateWithIE", true,
-     [] { return Presence::Found; },
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetIEProxySettings(check, Text(LocalProxyHost).get(), port);
-     }},
-    {ProgramIntegrationDlg::NetscapeId, "Netscape", "IntegrateWithNetscape", true,
-     [] { return uninstallEntry(HKEY_LOCAL_MACHINE, "Netscape (7.0)"); },
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetNetscapeProxySettings(Text(LocalProxyHost).get(), port, check);
-     }},
-    {ProgramIntegrationDlg::OperaId, "Opera", "IntegrateWithOpera", true,
-     [] { return uninstallEntry(HKEY_LOCAL_MACHINE, "Opera"); },
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetOperaProxySettings(check, Text(LocalProxyHost).get(), port);
-     }},
-    {ProgramIntegrationDlg::MsnMessengerId, "MSN Messenger", "IntegrateWithMSNMessenger", true,
-     msnMessenger,
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetMSNProxySettings(check, 4, Text(LocalProxyHost).get(), port);
-     }},
-    {ProgramIntegrationDlg::YahooMessengerId, "Yahoo Messenger", "IntegrateWithYahooMessenger",
-     true, yahooMessenger,
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetYahooMessangerProxySettings(check, Text(LocalProxyHost).get(), port, 0,
-                                                 Text(LocalProxyHost).get(), 80, 4);
-     }},
-    {ProgramIntegrationDlg::MircId, "Mirc", "IntegrateWithMIRC", false,
-     [] { return uninstallEntry(HKEY_LOCAL_MACHINE, "Mirc"); },
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetMircProxySettings(check, Text(LocalProxyHost).get(), port,
-                                       Text("proxy").get());
-     }},
-    {ProgramIntegrationDlg::WsFtpId, "WS FTP", "IntegrateWithWS_FTP", false,
-     [] { return uninstallEntry(HKEY_LOCAL_MACHINE, "WS_FTP Pro"); },
-     [](rigwright::IConfiguration& o, LONG check, UINT port) {
-         return o.SetWS_FTPProxySettings(check, Text(LocalProxyHost).get(), port, 4);
-     }},
-    {ProgramIntegrationDlg::CuteFtpId, "Cute FTP", "IntegrateWithCute_FTP", false,
-     [] {
-         return settings::Key::open(HKEY_CURRENT_USER, CuteFtpKey) ? Presence::Found
-                                                                   : Presence::Missing;
-     },
-     [](rigwright::IConfiguration& o, LONG, UINT port) {
-         return o.SetCute_FTPProxySettings(Text(LocalProxyHost).get(), port, 1);
-     }},
+constexpr ProgramBox Boxes[ProgramIntegrationDlg::ProgramCount] = {
+    {ProgramIntegrationDlg::InternetExplorerId, "Internet Explorer"},
+    {ProgramIntegrationDlg::NetscapeId, "Netscape"},
+    {ProgramIntegrationDlg::OperaId, "Opera"},
+    {ProgramIntegrationDlg::MsnMessengerId, "MSN Messenger"},
+    {ProgramIntegrationDlg::YahooMessengerId, "Yahoo Messenger"},
+    {ProgramIntegrationDlg::MircId, "Mirc"},
+    {ProgramIntegrationDlg::WsFtpId, "WS FTP"},
+    {ProgramIntegrationDlg::CuteFtpId, "Cute FTP"},
 };
-
-// The Rigwright object for one Apply, Backup or Restore; released when it goes.
-class ConfigurationObject {
-public:
-    ConfigurationObject()
-    {
-        m_entered = SUCCEEDED(CoInitialize(nullptr));
-        if (FAILED(CoCreateInstance(rigwright::CLSID_Configuration, nullptr, CLSCTX_INPROC_SERVER,
-                                    rigwright::IID_IConfiguration,
-                                    reinterpret_cast<void**>(&m_object)))) {
-            m_object = nullptr;
-        }
-    }
-    ~ConfigurationObject()
-    {
-        if (m_object != nullptr) {
-            m_object->Release();
-        }
-        if (m_entered) {
-            CoUninitialize();
-        }
-    }
-    ConfigurationObject(const ConfigurationObject&) = delete;
-    ConfigurationObject& operator=(const ConfigurationObject&) = delete;
-    rigwright::IConfiguration* get() const { return m_object; }
-
-private:
-    rigwright::IConfiguration* m_object = nullptr;
-    bool m_entered = false;
-};
+static_assert(ProgramIntegrationDlg::ProgramCount == integration::ProgramCount);
 
 struct GroupRow {
     const char* text;
@@ -259,7 +125,7 @@ void ProgramIntegrationDlg::buildControls()
         return control;
     };
     for (std::size_t i = 0; i < ProgramCount; ++i) {
-        m_boxes[i] = checkBox(Programs[i].text, Programs[i].id, ProgramPlaces[i]);
+        m_boxes[i] = checkBox(Boxes[i].text, Boxes[i].id, ProgramPlaces[i]);
         m_boxes[i]->setVisible(Programs[i].visible);
     }
     m_toolbarBox = checkBox(ToolbarText, ToolbarId, {22, 162, 476, 22});
@@ -276,7 +142,7 @@ void ProgramIntegrationDlg::buildControls()
 QCheckBox* ProgramIntegrationDlg::programBox(UINT id) const
 {
     for (std::size_t i = 0; i < ProgramCount; ++i) {
-        if (Programs[i].id == id) {
+        if (Boxes[i].id == id) {
             return m_boxes[i];
         }
     }
@@ -341,7 +207,7 @@ void ProgramIntegrationDlg::configureChangedPrograms(rigwright::IConfiguration& 
         } else if (FAILED(hr)) {
             m_boxes[i]->setChecked(false);
             char text[160];
-            std::snprintf(text, sizeof text, MethodFailed, Programs[i].text,
+            std::snprintf(text, sizeof text, MethodFailed, Boxes[i].text,
                           static_cast<unsigned>(hr));
             MessageBox(hwnd(), text, AppCaption, MB_OK | MB_ICONERROR);
         }
@@ -378,42 +244,8 @@ void ProgramIntegrationDlg::toolbarStep() const
         folder.assign(self, length < sizeof self ? length : 0);
         folder.resize(folder.find_last_of('\\') + 1);
     }
-    const std::string plugin = folder + PluginName;
-    // Quoted: the program folder usually holds a blank ("Program Files").
-    const std::string quoted = "\"" + plugin + "\"";
-
-    if (m_toolbarBox->isChecked()) {
-        ShellExecute(hwnd(), "open", "regsvr32", ("/s " + quoted).c_str(), SystemFolder,
-                     SW_SHOWNORMAL);
-        const settings::Key extension = settings::Key::create(
-            HKEY_LOCAL_MACHINE, (std::string(ExtensionsKey) + "\\" + ExtensionId).c_str());
-        if (extension) {
-            extension.writeString(nullptr, "Umbravia Toolbar");
-            extension.writeString("BandClsid", BandClsid);
-            extension.writeString("ButtonText", "Umbravia");
-            extension.writeString("Clsid", "{E0DD6CAB-2D10-11D2-8F1A-0000F87ABD16}");
-            extension.writeString("Default Visible", "Yes");
-            extension.writeString("HotIcon", plugin + ",214");
-            extension.writeString("Icon", plugin + ",213");
-            extension.writeString("MenuStatusBar", "Umbravia");
-            extension.writeString("MenuText", "Umbravia");
-        }
-        const settings::Key toolbar = settings::Key::create(HKEY_LOCAL_MACHINE, ToolbarKey);
-        if (toolbar) {
-            toolbar.writeDword(BandClsid, 0);
-        }
-        return;
-    }
-    ShellExecute(hwnd(), "open", "regsvr32", ("/u /s " + quoted).c_str(), SystemFolder,
-                 SW_SHOWNORMAL);
-    if (const settings::Key toolbar =
-            settings::Key::open(HKEY_LOCAL_MACHINE, ToolbarKey, KEY_ALL_ACCESS)) {
-        RegDeleteValue(toolbar.get(), BandClsid);
-    }
-    if (const settings::Key extensions =
-            settings::Key::open(HKEY_LOCAL_MACHINE, ExtensionsKey, KEY_ALL_ACCESS)) {
-        RegDeleteKey(extensions.get(), ExtensionId);
-    }
+    browserkeys::switchToolbar(hwnd(), m_toolbarBox->isChecked(),
+                               folder + browserkeys::ToolbarPlugin);
 }
 
 void ProgramIntegrationDlg::backupOrRestore(bool restoring)

@@ -2,6 +2,7 @@
 
 #include "Handles.h"
 
+#include <platform/Environment.h>
 #include <platform/Processes.h>
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -170,6 +172,49 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) noexcept
         return INVALID_HANDLE_VALUE;
     }
 }
+
+namespace platform {
+
+bool runsInThisPrefix(DWORD processId)
+{
+    try {
+        const std::string proc = "/proc/" + std::to_string(processId);
+        std::ifstream in(proc + "/environ", std::ios::binary);
+        if (!in) {
+            return false;
+        }
+        std::string prefixText;
+        std::string homeText;
+        for (std::string entry; std::getline(in, entry, '\0');) {
+            if (entry.starts_with("UMBRAVIA_PREFIX=")) {
+                prefixText = entry.substr(16);
+            } else if (entry.starts_with("HOME=")) {
+                homeText = entry.substr(5);
+            }
+        }
+        HostPath theirs;
+        if (!prefixText.empty()) {
+            theirs = prefixText;
+            if (theirs.is_relative()) {
+                std::error_code ec;
+                theirs = std::filesystem::read_symlink(proc + "/cwd", ec) / theirs;
+            }
+        } else if (!homeText.empty()) {
+            theirs = HostPath(homeText) / ".local/share/umbravia";
+        } else {
+            return false;
+        }
+        std::error_code theirError;
+        std::error_code ourError;
+        const HostPath a = std::filesystem::weakly_canonical(theirs, theirError);
+        const HostPath b = std::filesystem::weakly_canonical(prefix(), ourError);
+        return !theirError && !ourError && a == b;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace platform
 
 BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry) noexcept
 {

@@ -3,6 +3,7 @@
 
 #include "WindowsTestSupport.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QPushButton>
 #include <QThread>
@@ -388,6 +389,30 @@ TEST_F(MessagesTest, DialogsGetHandlesThatFollowTheWidget)
     SendMessage(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(IsWindow(hwnd)) << "closing hides a dialog; it goes with its object";
+}
+
+TEST_F(MessagesTest, BmClickWithAControlIdClicksThatControlOfTheWindow)
+{
+    TestDialog dialog;
+    auto* box = new QCheckBox("Default Settings.", &dialog);
+    auto* advanced = new QPushButton("Advanced", &dialog);
+    dialog.bindCommand(box, 1024);
+    dialog.bindCommand(advanced, 1075);
+    int commands = 0;
+    QObject::connect(box, &QCheckBox::clicked, [&commands] { ++commands; });
+    QObject::connect(advanced, &QPushButton::clicked, [&commands] { commands += 10; });
+
+    // Posted, as another process would: the box is checked and its command follows.
+    ASSERT_TRUE(PostMessage(dialog.hwnd(), BM_CLICK, 1024, 0));
+    EXPECT_TRUE(pumpUntil([&] { return box->isChecked(); }));
+    EXPECT_EQ(commands, 1);
+    SendMessage(dialog.hwnd(), BM_CLICK, 1024, 0);
+    EXPECT_FALSE(box->isChecked());
+    // A disabled control and an unknown id ignore it.
+    advanced->setEnabled(false);
+    SendMessage(dialog.hwnd(), BM_CLICK, 1075, 0);
+    SendMessage(dialog.hwnd(), BM_CLICK, 4242, 0);
+    EXPECT_EQ(commands, 2);
 }
 
 TEST_F(MessagesTest, AThreadThatEndsTakesItsWindowsAlong)

@@ -16,6 +16,8 @@ namespace platform {
 namespace {
 // The property that carries a widget's handle, so that pages find their parent window.
 constexpr const char* kHandleProperty = "umbravia_hwnd";
+// The property that carries a bound button's command id, for BM_CLICK.
+constexpr const char* kCommandProperty = "umbravia_command";
 } // namespace
 
 Window::Window() = default;
@@ -90,6 +92,7 @@ void Window::destroyWindow()
 
 void Window::bindCommand(QAbstractButton* button, UINT id)
 {
+    button->setProperty(kCommandProperty, QVariant::fromValue(static_cast<quint32>(id)));
     QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
         if (m_hwnd != 0) {
             ::SendMessage(m_hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), 0);
@@ -108,7 +111,25 @@ void Window::bindCommand(QAction* action, UINT id)
 
 LRESULT Window::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == BM_CLICK && m_widget != nullptr && wParam != 0) {
+        clickControl(static_cast<UINT>(wParam));
+        return 0;
+    }
     return ::DefWindowProc(m_hwnd, message, wParam, lParam);
+}
+
+void Window::clickControl(UINT id)
+{
+    const QVariant wanted = QVariant::fromValue(static_cast<quint32>(id));
+    for (QAbstractButton* button : m_widget->findChildren<QAbstractButton*>()) {
+        if (button->property(kCommandProperty) == wanted) {
+            // A disabled control ignores the click, as it ignores the mouse.
+            if (button->isEnabled()) {
+                button->click();
+            }
+            return;
+        }
+    }
 }
 
 void Window::showWindowRequest(int command)

@@ -2,6 +2,7 @@
 
 #include <common/HostLink.h>
 #include <common/HostMessages.h>
+#include <common/ModuleValues.h>
 #include <common/Settings.h>
 #include <common/ui/EntryDialog.h>
 #include <platform/MessageBox.h>
@@ -33,11 +34,11 @@ constexpr const char* BadTimeout = "The connection time-out must be a number of 
 
 constexpr const char* PortValue = settings::ProxyPortValue;
 constexpr const char* ConnectValue = settings::ConnectChainValue;
-constexpr const char* OneProxyValue = "USEONEPROXY";
-constexpr const char* PathLengthValue = "PATHLENGTH";
-constexpr const char* TimeoutValue = "CONNTIMEOUT";
-constexpr const char* AtStartupValue = "UPDATEATSTARTUP";
-constexpr const char* EveryValue = "UPDATEEVERY";
+constexpr const char* OneProxyValue = values::chain::UseOneProxy;
+constexpr const char* PathLengthValue = values::chain::PathLength;
+constexpr const char* TimeoutValue = values::chain::ConnectionTimeout;
+constexpr const char* AtStartupValue = values::chain::UpdateAtStartup;
+constexpr const char* EveryValue = values::chain::UpdateEvery;
 
 constexpr const char* Periods[] = {"15 minutes", "30 minutes", "Hour"};
 constexpr DWORD NoPeriod = 0xFFFFFFFF; // -1

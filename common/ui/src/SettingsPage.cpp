@@ -18,12 +18,8 @@ constexpr int PageFontPixels = 10;
 
 } // namespace
 
-QRect dialogUnits(int x, int y, int width, int height)
-{
-    return QRect(x * 7 / 5, y * 3 / 2, width * 7 / 5, height * 3 / 2);
-}
-
-SettingsPage::SettingsPage(QWidget* parent, const char* caption) : QWidget(parent)
+SettingsPage::SettingsPage(QWidget* parent, const char* caption)
+    : QWidget(parent), m_controls(*this, *this)
 {
     QFont pageFont = font();
     pageFont.setPixelSize(PageFontPixels);
@@ -60,68 +56,42 @@ LRESULT SettingsPage::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 QWidget* SettingsPage::control(UINT id) const
 {
-    auto it = m_controls.find(id);
-    return it != m_controls.end() ? it->second : nullptr;
+    return m_controls.control(id);
 }
 
 QCheckBox* SettingsPage::checkBox(UINT id) const
 {
-    return qobject_cast<QCheckBox*>(control(id));
+    return m_controls.checkBox(id);
 }
 
 QPushButton* SettingsPage::button(UINT id) const
 {
-    return qobject_cast<QPushButton*>(control(id));
-}
-
-void SettingsPage::place(UINT id, QWidget* control, QRect units)
-{
-    control->setGeometry(dialogUnits(units));
-    if (id != 0) {
-        control->setObjectName(QString::number(id));
-        m_controls[id] = control;
-    }
+    return m_controls.button(id);
 }
 
 QCheckBox* SettingsPage::addCheckBox(UINT id, const char* text, QRect units)
 {
-    auto* box = new QCheckBox(text, this);
-    place(id, box, units);
-    bindCommand(box, id);
-    return box;
+    return m_controls.addCheckBox(id, text, units);
 }
 
 QPushButton* SettingsPage::addButton(UINT id, const char* text, QRect units)
 {
-    auto* pushButton = new QPushButton(text, this);
-    place(id, pushButton, units);
-    bindCommand(pushButton, id);
-    return pushButton;
+    return m_controls.addButton(id, text, units);
 }
 
 QGroupBox* SettingsPage::addGroup(const char* text, QRect units)
 {
-    auto* group = new QGroupBox(text, this);
-    place(0, group, units);
-    // Groups frame the controls drawn over them.
-    group->lower();
-    return group;
+    return m_controls.addGroup(text, units);
 }
 
 QLabel* SettingsPage::addLabel(const char* text, QRect units, UINT id)
 {
-    auto* label = new QLabel(text, this);
-    place(id, label, units);
-    return label;
+    return m_controls.addLabel(text, units, id);
 }
 
 void SettingsPage::enableControls(std::initializer_list<UINT> ids, bool enabled)
 {
-    for (UINT id : ids) {
-        if (QWidget* found = control(id)) {
-            found->setEnabled(enabled);
-        }
-    }
+    m_controls.enable(ids, enabled);
 }
 
 void SettingsPage::notifyHost()

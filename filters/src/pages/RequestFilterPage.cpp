@@ -1,5 +1,6 @@
 #include "RequestFilterPage.h"
 
+#include <common/ModuleValues.h>
 #include <common/Settings.h>
 #include <common/ui/EntryDialog.h>
 #include <common/ui/IpAddressEdit.h>
@@ -23,10 +24,10 @@ constexpr const char* KeyMissingBox = "Request1";
 constexpr const char* TrustedListBox = "Request";
 constexpr const char* AlreadyFiltered = "This variable is already filtered";
 
-constexpr const char* CustomFiltersSubkey = "CUSTOMFILTERS";
-constexpr const char* StopServersSubkey = "STOPSERVERS";
+constexpr const char* CustomFiltersSubkey = values::request::CustomFilters;
+constexpr const char* StopServersSubkey = values::request::StopServers;
 constexpr const char* TrustedSitesSubkey = "COOKIETRUSTEDSITES";
-constexpr const char* FakeIpValue = "FAKEIP";
+constexpr const char* FakeIpValue = values::request::FakeIp;
 
 // The DWORD behind each option box.
 struct SwitchRow {
@@ -35,12 +36,12 @@ struct SwitchRow {
 };
 constexpr SwitchRow Switches[] = {
     {RequestFilterPage::EnableBox, nullptr},
-    {RequestFilterPage::BrowserShieldBox, "BROWSERSHIELD"},
-    {RequestFilterPage::AllCookiesBox, "DISABLEALLCOOKIES"},
-    {RequestFilterPage::UnsafeCookiesBox, "DISABLEUNSAFECOOKIES"},
-    {RequestFilterPage::IpMaskingBox, "IPMASKING"},
-    {RequestFilterPage::OsShieldBox, "OSSHIELD"},
-    {RequestFilterPage::ReferrerBox, "REFERRERBLOCK"},
+    {RequestFilterPage::BrowserShieldBox, values::request::BrowserShield},
+    {RequestFilterPage::AllCookiesBox, values::request::DisableAllCookies},
+    {RequestFilterPage::UnsafeCookiesBox, values::request::DisableUnsafeCookies},
+    {RequestFilterPage::IpMaskingBox, values::request::IpMasking},
+    {RequestFilterPage::OsShieldBox, values::request::OsShield},
+    {RequestFilterPage::ReferrerBox, values::request::ReferrerBlock},
     {RequestFilterPage::InternetCacheBox, "DISABLEINTERNETCACHE"},
 };
 

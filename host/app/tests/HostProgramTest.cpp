@@ -276,6 +276,29 @@ TEST_F(HostProgramTest, FirstRunStopsAtAMissingModuleAndStillAsksAboutTheWizard)
     EXPECT_EQ(FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle), 0);
 }
 
+TEST_F(HostProgramTest, FirstRunYesStartsTheWizardWithTenInTheInstallFolderAndGoesOnWhenItEnds)
+{
+    // A copy of the program folder whose wizard only notes how it was started and ends.
+    testsupport::TempDir install;
+    for (const char* file :
+         {"Umbravia.exe", "Local.dll", "IEExt.dll", "Filters.dll", "Chain.dll", "Listfetch.dll"}) {
+        fs::copy_file(testsupport::binDir() / file, install.path() / file);
+    }
+    const fs::path log = install.path() / "wizard.log";
+    const fs::path wizard = install.path() / "Umbravia Settings Wizard.exe";
+    testsupport::writeFile(wizard, "#!/bin/sh\necho \"$* $UMBRAVIA_SHOWCMD $(pwd)\" >> '" +
+                                       log.string() + "'\n");
+    fs::permissions(wizard, fs::perms::owner_all);
+    testsupport::ProcessOptions options = hostOptions();
+    options.env["UMBRAVIA_MESSAGEBOX_ANSWER"] = "yes";
+    ChildProcess host({(install.path() / "Umbravia.exe").string()}, options);
+    // The wizard ended without a window: the start-up goes on to the main window.
+    ASSERT_NE(waitForMainWindow(host), 0) << host.err();
+    EXPECT_EQ(testsupport::readFile(log), "10 " + std::to_string(SW_SHOWNORMAL) + " " +
+                                              fs::canonical(install.path()).string() + "\n");
+    exitHost(host);
+}
+
 TEST_F(HostProgramTest, SecondInstanceEndsSilentlyAndLeavesTheFirstAlone)
 {
     std::unique_ptr<ChildProcess> first = startHost();

@@ -6,6 +6,7 @@
 #include "ui/ProgramIntegrationDlg.h"
 
 #include "CountingRigwright.h"
+#include "DetectedPrograms.h"
 #include "UiTestSupport.h"
 
 #include <common/Settings.h>
@@ -17,7 +18,6 @@
 #include <QPushButton>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,28 +61,10 @@ protected:
     }
     static void uninstallEntry(HKEY root, const std::string& name)
     {
-        settings::Key::create(root, (Uninstall + name).c_str())
-            .writeString("UninstallString", "C:\\uninstall.exe");
+        testsupport::installUninstallEntry(root, name);
     }
-    void installMsnFile() const
-    {
-        const auto folder = m_prefix.driveC() / "Program Files" / "MSN Messenger";
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "msnmsgr.exe") << "program";
-    }
-    // Every program the dialog detects, installed as its detection looks for it.
-    void installEverything() const
-    {
-        uninstallEntry(HKEY_LOCAL_MACHINE, "Netscape (7.0)");
-        uninstallEntry(HKEY_LOCAL_MACHINE, "Opera");
-        settings::Key::create(HKEY_CURRENT_USER, "Software\\Microsoft\\MSNMessenger");
-        installMsnFile();
-        settings::Key::create(HKEY_CURRENT_USER, "Software\\Yahoo\\Pager");
-        uninstallEntry(HKEY_CURRENT_USER, "Yahoo! Messenger");
-        uninstallEntry(HKEY_LOCAL_MACHINE, "Mirc");
-        uninstallEntry(HKEY_LOCAL_MACHINE, "WS_FTP Pro");
-        settings::Key::create(HKEY_CURRENT_USER, "Software\\GlobalSCAPE\\CuteFTP 5.0\\CuteFTP");
-    }
+    void installMsnFile() const { testsupport::installMsnProgramFile(m_prefix.driveC()); }
+    void installEverything() const { testsupport::installEveryDetectedProgram(m_prefix.driveC()); }
     static void storeAll(DWORD value)
     {
         for (const char* name :

@@ -112,5 +112,10 @@ Result<HostPath> findProgram(std::string_view name);
 // The show mode the program was started with (SW_SHOWNORMAL when not started by the
 // suite).
 int startupShowCommand();
+// Whether the process of a snapshot entry works in this process's prefix (its
+// UMBRAVIA_PREFIX, or the default one). A prefix is one machine: a program of the same
+// name running for another prefix is not running here. False when its environment
+// cannot be read.
+bool runsInThisPrefix(DWORD processId);
 
 } // namespace platform

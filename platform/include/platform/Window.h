@@ -49,7 +49,10 @@ public:
     void destroyWindow();
 
     // Clicking the button (or triggering the action) sends WM_COMMAND with the id and
-    // BN_CLICKED to this window, as a Win32 control would.
+    // BN_CLICKED to this window, as a Win32 control would. The controls have no handles
+    // of their own: BM_CLICK sent or posted to this window with a bound button's id in
+    // wParam clicks that button (what BM_CLICK to the control does on Windows), also from
+    // another process.
     void bindCommand(QAbstractButton* button, UINT id);
     void bindCommand(QAction* action, UINT id);
 
@@ -61,6 +64,7 @@ public:
 
 private:
     friend class detail::WidgetTracker;
+    void clickControl(UINT id);
     HWND m_hwnd = 0;
     QWidget* m_widget = nullptr;
     std::unique_ptr<detail::WidgetTracker> m_tracker;

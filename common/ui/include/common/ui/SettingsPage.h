@@ -10,13 +10,12 @@
 //         void onCommand(UINT id, WORD code) override; // clicks on the page's controls
 //     };
 
+#include <common/ui/ControlSet.h>
 #include <platform/Window.h>
 
 #include <QRect>
 #include <QSize>
 #include <QWidget>
-
-#include <map>
 
 class QCheckBox;
 class QGroupBox;
@@ -28,14 +27,6 @@ namespace pageui {
 // The page area of the host's main window; the settings dialog shows pages at least
 // this large.
 inline constexpr QSize PageSize{468, 333};
-
-// Dialog units of a page template to pixels, so that a 332 x 216 template fills the page
-// area with the page font.
-QRect dialogUnits(int x, int y, int width, int height);
-inline QRect dialogUnits(const QRect& units)
-{
-    return dialogUnits(units.x(), units.y(), units.width(), units.height());
-}
 
 class SettingsPage : public QWidget, public platform::Window {
 public:
@@ -69,7 +60,7 @@ protected:
     // Any other control (a list, an edit, a combo box): placed and registered by id.
     template <typename Control> Control* addControl(UINT id, Control* control, QRect units)
     {
-        place(id, control, units);
+        m_controls.place(id, control, units);
         return control;
     }
     // Enables or disables the controls of these ids.
@@ -79,9 +70,7 @@ protected:
     void notifyHost();
 
 private:
-    void place(UINT id, QWidget* control, QRect units);
-
-    std::map<UINT, QWidget*> m_controls;
+    ControlSet m_controls;
     HWND m_host = 0;
 };
 

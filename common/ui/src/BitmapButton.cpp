@@ -1,10 +1,9 @@
-#include "BitmapButton.h"
-
-#include "Resources.h"
+#include <common/ui/BitmapButton.h>
+#include <common/ui/Resources.h>
 
 #include <QPainter>
 
-namespace host::ui {
+namespace pageui {
 
 BitmapButton::BitmapButton(const QString& up, const QString& down, QWidget* parent,
                            const QString& disabled)
@@ -43,4 +42,4 @@ void BitmapButton::paintEvent(QPaintEvent*)
     painter.drawPixmap(0, 0, picture);
 }
 
-} // namespace host::ui
+} // namespace pageui

@@ -1,5 +1,5 @@
-#include "FirstRun.h"
-
+#include <common/BrowserKeys.h>
+#include <common/FirstRun.h>
 #include <common/ModuleCatalogue.h>
 #include <common/PluginContract.h>
 #include <common/Settings.h>
@@ -10,7 +10,7 @@
 
 #include <array>
 
-namespace host::app {
+namespace firstrun {
 
 namespace {
 
@@ -45,38 +45,29 @@ void writeMainKey(const std::string& installFolder)
     key.writeDword(settings::IsRegisteredValue, 0);
 }
 
-void writeToolbarExtension(const std::string& installFolder)
-{
-    settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, ToolbarExtensionKey);
-    if (!key) {
-        return;
-    }
-    key.writeString(nullptr, "Umbravia Toolbar");
-    key.writeString("BandClsid", ToolbarBandClsid);
-    key.writeString("ButtonText", "Umbravia");
-    key.writeString("Clsid", "{E0DD6CAB-2D10-11D2-8F1A-0000F87ABD16}");
-    key.writeString("Default Visible", "Yes");
-    key.writeString("HotIcon", installFolder + "UmbraIEPlugin.dll,214");
-    key.writeString("Icon", installFolder + "UmbraIEPlugin.dll,213");
-    key.writeString("MenuStatusBar", "Umbravia");
-    key.writeString("MenuText", "Umbravia");
-}
-
 void writeBrowserKeys(const std::string& installFolder)
 {
     settings::Key::create(HKEY_LOCAL_MACHINE, settings::BannersKey);
     writeMainKey(installFolder);
-    writeToolbarExtension(installFolder);
-    settings::Key::create(HKEY_LOCAL_MACHINE, BrowserHelperKey);
-    if (settings::Key toolbar = settings::Key::create(HKEY_LOCAL_MACHINE, ToolbarKey)) {
-        toolbar.writeDword(ToolbarBandClsid, 0);
-    }
+    browserkeys::writeToolbarExtension(installFolder + browserkeys::ToolbarPlugin);
+    settings::Key::create(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
+    browserkeys::writeToolbarBand();
     for (const char* module : ComModules) {
         runHidden(std::string("regsvr32.exe /s ") + module);
     }
 }
 
 } // namespace
+
+bool registerSuite(const std::string& installFolder)
+{
+    runHidden(std::string("regsvr32.exe /s ") + browserkeys::ToolbarPlugin);
+    if (settings::Key key = settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey)) {
+        key.writeDword(settings::IsRegisteredValue, 1);
+        key.writeDword(ShowToolbarValue, 1);
+    }
+    return registerModules(installFolder);
+}
 
 bool registerModules(const std::string& installFolder)
 {
@@ -105,4 +96,4 @@ bool runHidden(const std::string& commandLine)
     return WinExec(commandLine.c_str(), SW_HIDE) > 31;
 }
 
-} // namespace host::app
+} // namespace firstrun

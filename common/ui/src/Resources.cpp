@@ -1,5 +1,4 @@
-#include "Resources.h"
-
+#include <common/ui/Resources.h>
 #include <platform/Environment.h>
 
 #include <QFileInfo>
@@ -7,7 +6,7 @@
 
 #include <mutex>
 
-namespace host::ui {
+namespace pageui {
 
 namespace {
 
@@ -64,4 +63,4 @@ QIcon Resources::icon(const QString& name)
     return picture.isNull() ? QIcon() : QIcon(picture);
 }
 
-} // namespace host::ui
+} // namespace pageui

@@ -1,5 +1,5 @@
 #pragma once
-// The counting stand-in for Rigwright.dll (tests/modules/CountingRigwright.cpp) in the
+// The counting stand-in for Rigwright.dll (host/tests/modules/CountingRigwright.cpp) in the
 // test's prefix: the real component is registered first for its type library, then the
 // stand-in over it under the same class identifier. Every call it receives is one line.
 
