@@ -6,9 +6,9 @@
 // the suite runs on (GNOME, KDE, Firefox, the login environment: desktop/), so that
 // every route that turns the integration on or off turns both.
 
-#include <desktop/DesktopIntegration.h>
-
 #include <common/IntegratedPrograms.h>
+
+#include <desktop/DesktopIntegration.h>
 
 #include <string>
 #include <variant>
