@@ -6,13 +6,17 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev libffi-dev libcurl4-openssl-dev
+  libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format curl xdg-utils
 )
 if [ "${1:-}" = "--tests" ]; then
   # Real peers for the tests: upstream proxies and an origin server; ss (iproute2)
-  # reads the listen backlog.
-  packages+=(tinyproxy libclang-rt-14-dev iproute2)
+  # reads the listen backlog; the GNOME proxy schemas and the gsettings tool, and the
+  # desktop entry checker, for the desktop integration's tests; headless Chromium, the
+  # real client that follows the GNOME proxy settings.
+  packages+=(tinyproxy libclang-rt-14-dev iproute2 gsettings-desktop-schemas libglib2.0-bin
+             desktop-file-utils chromium)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,7 @@ source "$(dirname "$0")/../lib/common.sh"
 bench_install nginx:nginx-light wrk:wrk curl:curl
 
 work="$(mktemp -d /tmp/host-bench-XXXXXX)"
+bench_decoy_home "$work"
 pids=()
 host_pid=""
 cleanup() {

@@ -17,6 +17,17 @@ bench_install() {
   done
 }
 
+# bench_decoy_home WORK: a home folder of the benchmark's own for every program it starts
+# from now on. The host points the desktop's proxy settings (GNOME, KDE, Firefox, the login
+# environment) at the proxy it runs; a benchmark's host must never do that to the real
+# desktop, least of all when it is killed and its journal goes with the work folder.
+bench_decoy_home() {
+  local home="$1/home"
+  mkdir -p "$home/.config" "$home/.local/share" "$home/.cache"
+  export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
+  export XDG_CACHE_HOME="$home/.cache" GSETTINGS_BACKEND=keyfile
+}
+
 port_free() { ! (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
 # Listening ports are drawn below the system's range of ephemeral ports: a port in that
 # range can look free to a connect and still be taken by the local end of one of the

@@ -15,6 +15,7 @@ source "$(dirname "$0")/../lib/common.sh"
 bench_install nginx:nginx-light
 
 work="$(mktemp -d /tmp/stress-bench-XXXXXX)"
+bench_decoy_home "$work"
 pids=()
 host_pid=""
 cleanup() {

@@ -110,6 +110,19 @@ LONG Key::writeStringNoZero(const char* name, std::string_view value) const
                          static_cast<DWORD>(value.size()));
 }
 
+std::optional<std::string> backupFolder()
+{
+    constexpr DWORD maxProgramPath = 260;
+    constexpr const char* programFile = "Umbravia.exe";
+    std::optional<std::string> program =
+        Key::open(HKEY_LOCAL_MACHINE, MainKey, KEY_READ).readString(nullptr, maxProgramPath);
+    if (!program || program->empty()) {
+        return std::nullopt;
+    }
+    std::size_t at = program->find(programFile);
+    return (at == std::string::npos ? *program : program->substr(0, at)) + "Backup";
+}
+
 std::optional<DWORD> readDword(HKEY root, const char* path, const char* name)
 {
     return Key::open(root, path, KEY_READ).readDword(name);

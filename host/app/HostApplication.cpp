@@ -14,6 +14,7 @@
 
 #include <core/BrowserLauncher.h>
 #include <core/ProcessEnd.h>
+#include <core/ProgramIntegration.h>
 #include <engine/ProxyControl.h>
 #include <engine/ProxyServer.h>
 #include <ui/MainWindow.h>
@@ -83,6 +84,9 @@ void HostApplication::startUp()
     if (!createNamedObjects() || !createLinkWindow()) {
         return;
     }
+    // The desktop's settings that a host which ended without its exit step (a crash, a
+    // power loss) left pointed at the proxy come back before anything switches them on.
+    host::recoverDesktopIntegration();
     (void)host::installBrowserLauncher();
     if (m_modules.load() == ModuleTable::LoadOutcome::EndProcess) {
         return;
@@ -259,6 +263,8 @@ void HostApplication::processEnd()
     }
     if (m_ownsBrowserHelperKey) {
         SHDeleteKey(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
+        // Only the instance that ran may have pointed the desktop at its proxy.
+        host::switchDesktopOff();
     }
 }
 

@@ -43,8 +43,9 @@ public:
     // modules. Returns when the process is to end.
     void startUp();
     // What the process end removes: the link window and its class, the named objects,
-    // and the browser helper object key (only by the instance that ran; a second
-    // instance leaves the first one's key alone). Runs once.
+    // and the browser helper object key and whatever of the desktop still points at the
+    // proxy (only by the instance that ran; a second instance leaves the first one's key
+    // and desktop alone). Runs once.
     void processEnd();
 
 private:

@@ -3,8 +3,10 @@
 #include <common/Rigwright.h>
 #include <common/Settings.h>
 #include <platform/Com.h>
+#include <platform/MessageBox.h>
 #include <platform/OleAuto.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace host {
@@ -12,6 +14,10 @@ namespace host {
 namespace {
 
 constexpr const char* LocalHost = LocalProxyHost;
+constexpr const char* DesktopCaption = "Umbravia";
+// Followed by one line per target that failed: its name and what went wrong.
+constexpr const char* DesktopFailedText =
+    "Umbravia could not change the proxy settings of this desktop; what was there is kept:";
 // Yahoo Messenger also gets a SOCKS entry on the local machine; its port and version.
 constexpr unsigned YahooSocksPort = 80;
 constexpr int YahooSocksVersion = 4;
@@ -173,17 +179,88 @@ std::vector<IntegrationCall> integrationCalls(bool on)
     return calls;
 }
 
-IntegrationOutcome switchProgramIntegration(bool on)
+bool SwitchResult::desktopFailed() const
 {
-    // The component comes first: without it nothing is read and no program is touched.
+    return std::any_of(targets.begin(), targets.end(),
+                       [](const desktop::Report& report) { return !report.result.ok(); });
+}
+
+SwitchResult switchProgramIntegration(bool on, DesktopPart desktopPart)
+{
+    SwitchResult result;
+    if (desktopPart == DesktopPart::Included) {
+        result.targets =
+            on ? desktop::DesktopIntegration::switchOn(localProxyPort(), desktop::storedChoices())
+               : desktop::DesktopIntegration::switchOff();
+        reportDesktopFailures(result.targets);
+    }
+    // The component comes next: without it no program of the prefix is read or touched.
     const std::unique_ptr<ConfigurationComponent> component = createConfigurationComponent();
     if (!component) {
-        return IntegrationOutcome::ComponentMissing;
+        result.programs = IntegrationOutcome::ComponentMissing;
+        return result;
     }
     for (const IntegrationCall& call : integrationCalls(on)) {
         component->invoke(call);
     }
-    return IntegrationOutcome::Done;
+    return result;
+}
+
+std::vector<desktop::Report> applyDesktopChoices()
+{
+    // A missing ACTIVE is a proxy that runs, as the start-up reads it.
+    const bool running =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, settings::ActiveValue)
+            .value_or(1) != 0;
+    std::vector<desktop::Report> reports =
+        running ? desktop::DesktopIntegration::switchOn(localProxyPort(), desktop::storedChoices())
+                : desktop::DesktopIntegration::switchOff();
+    reportDesktopFailures(reports);
+    return reports;
+}
+
+std::vector<desktop::Report> followProxyPort()
+{
+    if (!desktop::DesktopIntegration::journalPending()) {
+        return {};
+    }
+    std::vector<desktop::Report> reports =
+        desktop::DesktopIntegration::switchOn(localProxyPort(), desktop::storedChoices());
+    reportDesktopFailures(reports);
+    return reports;
+}
+
+std::vector<desktop::Report> switchDesktopOff()
+{
+    if (!desktop::DesktopIntegration::journalPending()) {
+        return {};
+    }
+    std::vector<desktop::Report> reports = desktop::DesktopIntegration::switchOff();
+    reportDesktopFailures(reports);
+    return reports;
+}
+
+std::vector<desktop::Report> recoverDesktopIntegration()
+{
+    std::vector<desktop::Report> reports = desktop::DesktopIntegration::recoverFromJournal();
+    reportDesktopFailures(reports);
+    return reports;
+}
+
+bool reportDesktopFailures(const std::vector<desktop::Report>& reports)
+{
+    std::string text;
+    for (const desktop::Report& report : reports) {
+        if (!report.result.ok()) {
+            text += std::string("\n") + desktop::targetName(report.target) + ": " +
+                    report.result.message;
+        }
+    }
+    if (text.empty()) {
+        return false;
+    }
+    MessageBox(0, (DesktopFailedText + text).c_str(), DesktopCaption, MB_OK | MB_ICONWARNING);
+    return true;
 }
 
 } // namespace host

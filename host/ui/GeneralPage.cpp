@@ -7,6 +7,7 @@
 
 #include <common/HostMessages.h>
 #include <common/Settings.h>
+#include <platform/MessageBox.h>
 #include <platform/Modules.h>
 
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <desktop/Autostart.h>
 #include <engine/ProxyServer.h>
 #include <engine/ProxyState.h>
 
@@ -32,9 +34,10 @@ constexpr const char* ProxySettingsText = "Proxy Settings";
 constexpr const char* ConfigurationPrompt =
     "To setup programs installed on your system to use Umbravia please click below.";
 constexpr const char* RestartNote = "(Requires browser restart)";
+constexpr const char* AppCaption = "Umbravia";
+constexpr const char* AutostartFailedText =
+    "Umbravia could not update its entry in the desktop session's autostart folder: ";
 
-constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* RunValue = "Umbravia";
 constexpr const char* AlertsValue = "EnableAlerts";
 constexpr const char* FirewallEnabledValue = "ProxyFirewallEnabled";
 constexpr const char* FirewallAddressValue = "ProxyFirewall";
@@ -145,8 +148,8 @@ void GeneralPage::loadSettings()
 
 void GeneralPage::loadStartWithWindows()
 {
-    const settings::Key run = settings::Key::open(HKEY_CURRENT_USER, RunKey);
-    if (run && run.readString(RunValue, MAX_PATH)) {
+    const settings::Key run = settings::Key::open(HKEY_CURRENT_USER, desktop::RunKey);
+    if (run && run.readString(desktop::RunValue, MAX_PATH)) {
         m_startWithWindows = 1;
         m_startWithWindowsBox->setChecked(true);
     }
@@ -198,11 +201,11 @@ void GeneralPage::startStop()
     m_led->setState(m_running != 0 ? 0 : 1);
 }
 
-IntegrationOutcome GeneralPage::switchProgramIntegration(bool on)
+SwitchResult GeneralPage::switchProgramIntegration(bool on, DesktopPart desktopPart)
 {
-    // Without the configuration component the switch is skipped silently: the user
+    // Without the configuration component the programs' part is skipped silently: the user
     // learns about it from the "Program Configuration" dialog's Apply.
-    return host::switchProgramIntegration(on);
+    return host::switchProgramIntegration(on, desktopPart);
 }
 
 void GeneralPage::exitStep()
@@ -215,15 +218,21 @@ void GeneralPage::toggleStartWithWindows()
     m_startWithWindows = m_startWithWindows != 0 ? 0 : 1;
     m_startWithWindowsBox->setChecked(m_startWithWindows != 0);
     if (m_startWithWindows != 0) {
-        const settings::Key run = settings::Key::create(HKEY_CURRENT_USER, RunKey);
+        const settings::Key run = settings::Key::create(HKEY_CURRENT_USER, desktop::RunKey);
         if (run && !m_commandPath.empty()) {
-            run.writeStringNoZero(RunValue, m_commandPath);
+            run.writeStringNoZero(desktop::RunValue, m_commandPath);
         }
     } else {
-        const settings::Key run = settings::Key::open(HKEY_CURRENT_USER, RunKey, KEY_ALL_ACCESS);
+        const settings::Key run =
+            settings::Key::open(HKEY_CURRENT_USER, desktop::RunKey, KEY_ALL_ACCESS);
         if (run) {
-            RegDeleteValue(run.get(), RunValue);
+            RegDeleteValue(run.get(), desktop::RunValue);
         }
+    }
+    // No Linux session reads the Run key: the session's autostart entry follows it.
+    if (const desktop::Result mirrored = desktop::mirrorAutostart(); !mirrored) {
+        MessageBox(hwnd(), (AutostartFailedText + mirrored.message).c_str(), AppCaption,
+                   MB_OK | MB_ICONWARNING);
     }
     sendToMainWindow(msg::SettingsModified);
 }

@@ -42,8 +42,9 @@ public:
     void loadSettings();
     // The Start/Stop button (and message 1524 from outside).
     void startStop();
-    // Points the selected programs at the local proxy (true) or takes them off it.
-    IntegrationOutcome switchProgramIntegration(bool on);
+    // Points the selected programs (and the desktop's chosen targets) at the local proxy
+    // (true) or takes them off it.
+    SwitchResult switchProgramIntegration(bool on, DesktopPart desktopPart = DesktopPart::Included);
     // What the main window runs when it closes: integration off.
     void exitStep();
 

@@ -54,6 +54,13 @@ int index(MainWindow::ModulePage page)
     return static_cast<int>(page);
 }
 
+// The answer to the integration switch from outside (message 1525).
+LRESULT integrationAnswer(const SwitchResult& result)
+{
+    return (result.programs == IntegrationOutcome::Done ? msg::IntegrationComponentRan : 0) |
+           (result.desktopFailed() ? msg::IntegrationDesktopFailed : 0);
+}
+
 settings::Key openMainKey()
 {
     return settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_ALL_ACCESS);
@@ -231,7 +238,9 @@ void MainWindow::createOwnPages()
     m_general->hide();
     m_general->loadSettings();
     handleNavigation(cmd::ShowGeneral);
-    m_general->switchProgramIntegration(true);
+    // The desktop's own programs follow only a proxy that runs (ACTIVE 0 starts stopped).
+    m_general->switchProgramIntegration(true, m_server.IsRunning() ? DesktopPart::Included
+                                                                   : DesktopPart::Left);
     m_activity = new ActivityPage(this);
     m_activity->hide();
 }
@@ -351,9 +360,8 @@ LRESULT MainWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // start or stop from.
         return m_general != nullptr ? SendMessage(m_general->hwnd(), message, wParam, lParam) : 0;
     case msg::SwitchIntegration:
-        return m_general != nullptr &&
-                       m_general->switchProgramIntegration(wParam != 0) == IntegrationOutcome::Done
-                   ? 1
+        return m_general != nullptr
+                   ? integrationAnswer(m_general->switchProgramIntegration(wParam != 0))
                    : 0;
     default:
         if (handleHostMessage(message, wParam, lParam)) {
@@ -591,6 +599,8 @@ void MainWindow::restartProxy()
         MessageBox(hwnd(), RestartFailed, Caption, MB_OK | MB_ICONERROR);
         endProcessNow(0);
     }
+    // A restart may have moved the proxy to another port: the desktop follows it.
+    host::followProxyPort();
     m_tray->setIcon(Resources::TrayRunning);
     window.hide();
 }

@@ -16,8 +16,11 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace host::ui {
 
@@ -68,8 +71,25 @@ const GroupRow Groups[] = {
     {"Program Integration", {10, 8, 500, 124}},
     {"Integration With Browsers", {22, 30, 232, 92}},
     {"Integration With Chat Programs", {266, 30, 232, 92}},
-    {"Integration With Internet Explorer", {10, 140, 500, 52}},
-    {"Backup", {10, 200, 500, 84}},
+    {"Integration With This Desktop", {10, 140, 500, 72}},
+    {"Integration With Internet Explorer", {10, 220, 500, 52}},
+    {"Backup", {10, 280, 500, 84}},
+};
+
+struct DesktopRow {
+    UINT id;
+    desktop::Target target;
+    QRect area;
+};
+
+// The desktop's targets, two to a row under the program columns.
+const DesktopRow DesktopTargets[ProgramIntegrationDlg::DesktopCount] = {
+    {ProgramIntegrationDlg::DesktopGnomeId, desktop::Target::Gnome, {34, 160, 210, 22}},
+    {ProgramIntegrationDlg::DesktopKdeId, desktop::Target::Kde, {278, 160, 210, 22}},
+    {ProgramIntegrationDlg::DesktopFirefoxId, desktop::Target::Firefox, {34, 182, 210, 22}},
+    {ProgramIntegrationDlg::DesktopEnvironmentId,
+     desktop::Target::Environment,
+     {278, 182, 210, 22}},
 };
 
 // Where each program box sits, in table order; the hidden ones share the chat column.
@@ -90,6 +110,7 @@ ProgramIntegrationDlg::ProgramIntegrationDlg(QWidget* parent) : QDialog(parent)
     m_apply->setEnabled(false);
     detectPrograms();
     loadChoices();
+    loadDesktopChoices();
 }
 
 void ProgramIntegrationDlg::buildControls()
@@ -97,7 +118,7 @@ void ProgramIntegrationDlg::buildControls()
     QFont font = this->font();
     font.setPixelSize(12);
     setFont(font);
-    setFixedSize(520, 330);
+    setFixedSize(520, 410);
     // The system's button face behind everything, texts and buttons included.
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
@@ -128,14 +149,18 @@ void ProgramIntegrationDlg::buildControls()
         m_boxes[i] = checkBox(Boxes[i].text, Boxes[i].id, ProgramPlaces[i]);
         m_boxes[i]->setVisible(Programs[i].visible);
     }
-    m_toolbarBox = checkBox(ToolbarText, ToolbarId, {22, 162, 476, 22});
-    m_backup = button(BackupText, BackupId, {22, 220, 300, 26});
-    m_restore = button(RestoreText, RestoreId, {22, 252, 300, 26});
+    for (std::size_t i = 0; i < DesktopCount; ++i) {
+        const DesktopRow& row = DesktopTargets[i];
+        m_desktopBoxes[i] = checkBox(desktop::targetName(row.target), row.id, row.area);
+    }
+    m_toolbarBox = checkBox(ToolbarText, ToolbarId, {22, 242, 476, 22});
+    m_backup = button(BackupText, BackupId, {22, 300, 300, 26});
+    m_restore = button(RestoreText, RestoreId, {22, 332, 300, 26});
     m_backup->setCheckable(true);
     m_restore->setCheckable(true);
-    m_ok = button("OK", IDOK, {250, 294, 80, 28});
-    m_apply = button("Apply", ApplyId, {340, 294, 80, 28});
-    m_cancel = button("Cancel", IDCANCEL, {430, 294, 80, 28});
+    m_ok = button("OK", IDOK, {250, 374, 80, 28});
+    m_apply = button("Apply", ApplyId, {340, 374, 80, 28});
+    m_cancel = button("Cancel", IDCANCEL, {430, 374, 80, 28});
     m_ok->setDefault(true);
 }
 
@@ -147,6 +172,11 @@ QCheckBox* ProgramIntegrationDlg::programBox(UINT id) const
         }
     }
     return nullptr;
+}
+
+QCheckBox* ProgramIntegrationDlg::desktopBox(desktop::Target target) const
+{
+    return m_desktopBoxes[static_cast<std::size_t>(target)];
 }
 
 void ProgramIntegrationDlg::detectPrograms()
@@ -179,6 +209,43 @@ void ProgramIntegrationDlg::loadChoices()
     }
 }
 
+// A target that is not on this machine is cleared and disabled, as a missing program is;
+// a target that is there shows its stored choice (on while nothing is stored).
+void ProgramIntegrationDlg::loadDesktopChoices()
+{
+    const desktop::Choices choices = desktop::storedChoices();
+    for (std::size_t i = 0; i < DesktopCount; ++i) {
+        const desktop::Target target = DesktopTargets[i].target;
+        const bool found = desktop::detected(target);
+        m_desktopBoxes[i]->setEnabled(found);
+        m_desktopBoxes[i]->setChecked(found && choices[target]);
+        m_desktopStored[i] = m_desktopBoxes[i]->isChecked();
+    }
+}
+
+void ProgramIntegrationDlg::applyDesktopChoices()
+{
+    const settings::Key main =
+        settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_ALL_ACCESS);
+    bool changed = false;
+    for (std::size_t i = 0; i < DesktopCount; ++i) {
+        // The choice of a target that is not here stays as it was stored: it applies
+        // again once the target is installed.
+        if (!m_desktopBoxes[i]->isEnabled()) {
+            continue;
+        }
+        const bool checked = m_desktopBoxes[i]->isChecked();
+        if (main) {
+            main.writeDword(desktop::choiceValueName(DesktopTargets[i].target), checked ? 1 : 0);
+        }
+        changed = changed || checked != m_desktopStored[i];
+        m_desktopStored[i] = checked;
+    }
+    if (changed) {
+        host::applyDesktopChoices();
+    }
+}
+
 void ProgramIntegrationDlg::apply()
 {
     {
@@ -191,6 +258,8 @@ void ProgramIntegrationDlg::apply()
         }
         toolbarStep();
     }
+    // The desktop needs no configuration component.
+    applyDesktopChoices();
     m_apply->setEnabled(false);
 }
 
@@ -252,6 +321,16 @@ void ProgramIntegrationDlg::backupOrRestore(bool restoring)
 {
     m_backup->setChecked(false);
     m_restore->setChecked(false);
+    // The desktop's checked targets go into (and come from) the same backup folder.
+    std::vector<desktop::Report> reports;
+    for (std::size_t i = 0; i < DesktopCount; ++i) {
+        if (m_desktopBoxes[i]->isEnabled() && m_desktopBoxes[i]->isChecked()) {
+            const desktop::Target target = DesktopTargets[i].target;
+            reports.push_back(
+                {target, restoring ? desktop::restore(target) : desktop::backup(target)});
+        }
+    }
+    host::reportDesktopFailures(reports);
     const ConfigurationObject configuration;
     if (configuration.get() == nullptr) {
         return;
@@ -300,7 +379,9 @@ LRESULT ProgramIntegrationDlg::windowProc(UINT message, WPARAM wParam, LPARAM lP
         return Window::windowProc(message, wParam, lParam);
     }
     const UINT id = LOWORD(wParam);
-    if (programBox(id) != nullptr) {
+    const bool desktopId = std::any_of(std::begin(DesktopTargets), std::end(DesktopTargets),
+                                       [id](const DesktopRow& row) { return row.id == id; });
+    if (programBox(id) != nullptr || desktopId) {
         m_apply->setEnabled(true);
         return 0;
     }

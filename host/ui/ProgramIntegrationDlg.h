@@ -3,11 +3,15 @@
 // local proxy, whether the browser toolbar is installed, and backs up or restores the
 // programs' proxy settings. It detects the installed programs, shows the stored
 // IntegrateWith* choices, and on Apply or OK has the configuration component (Rigwright)
-// reconfigure every program whose box changed since the last store.
+// reconfigure every program whose box changed since the last store. Its group
+// "Integration With This Desktop" does the same for the desktop the suite runs on
+// (GNOME, KDE, Firefox, the login environment), through the integration switch.
 
 #include <platform/Window.h>
 
 #include <QDialog>
+
+#include <desktop/DesktopIntegration.h>
 
 #include <array>
 
@@ -35,13 +39,20 @@ public:
     static constexpr UINT RestoreId = 1015;
     static constexpr UINT MircId = 1019;
     static constexpr UINT ApplyId = 5;
+    static constexpr UINT DesktopGnomeId = 1030;
+    static constexpr UINT DesktopKdeId = 1031;
+    static constexpr UINT DesktopFirefoxId = 1032;
+    static constexpr UINT DesktopEnvironmentId = 1033;
     static constexpr std::size_t ProgramCount = 8;
+    static constexpr std::size_t DesktopCount = desktop::AllTargets.size();
 
     // Runs the initialisation: Apply disabled, detection, the stored choices.
     explicit ProgramIntegrationDlg(QWidget* parent = nullptr);
 
     // The program box with that id (null for any other id).
     QCheckBox* programBox(UINT id) const;
+    // The box of a target of this desktop.
+    QCheckBox* desktopBox(desktop::Target target) const;
     QCheckBox* toolbarBox() const { return m_toolbarBox; }
     QPushButton* backupButton() const { return m_backup; }
     QPushButton* restoreButton() const { return m_restore; }
@@ -61,6 +72,10 @@ private:
     void buildControls();
     void detectPrograms();
     void loadChoices();
+    void loadDesktopChoices();
+    // Stores the boxes of the targets found here and, when one changed since the last
+    // store, has the integration switch apply them.
+    void applyDesktopChoices();
     void configureChangedPrograms(rigwright::IConfiguration& configuration);
     void storeChoices();
     void toolbarStep() const;
@@ -68,6 +83,10 @@ private:
     void toolbarClicked();
 
     std::array<QCheckBox*, ProgramCount> m_boxes{};
+    std::array<QCheckBox*, DesktopCount> m_desktopBoxes{};
+    // The desktop choices as last stored (or as they count while nothing is), in target
+    // order.
+    std::array<bool, DesktopCount> m_desktopStored{};
     // What was last stored for each program (0 when nothing was), in table order.
     std::array<DWORD, ProgramCount> m_stored{};
     DWORD m_toolbar = 0;

@@ -131,6 +131,22 @@ Result<std::string> readWholeFile(const DosPath& path)
     return bytes;
 }
 
+namespace {
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno != EINTR) {
+            return false;
+        }
+        done += put > 0 ? static_cast<std::size_t>(put) : 0;
+    }
+    return true;
+}
+
+} // namespace
+
 Result<void> writeWholeFile(const DosPath& path, std::string_view bytes)
 {
     // The file is replaced as a whole, a link in its place included (never written
@@ -149,21 +165,33 @@ Result<void> writeWholeFile(const DosPath& path, std::string_view bytes)
             mode = st.st_mode & 07777;
         }
     }
-    auto fill = [bytes](int fd) {
-        for (std::size_t done = 0; done < bytes.size();) {
-            ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (put < 0 && errno != EINTR) {
-                return false;
-            }
-            done += put > 0 ? static_cast<std::size_t>(put) : 0;
-        }
-        return true;
-    };
-    Result<void> written = detail::replaceFile(*host, fill, mode, false);
+    Result<void> written = detail::replaceFile(
+        *host, [bytes](int fd) { return writeAll(fd, bytes); }, mode, false);
     if (!written) {
         return makeError(written.error().code,
                          "cannot write " + path.str() + ": " + written.error().message);
     }
+    return {};
+}
+
+Result<void> replaceHostFile(const HostPath& target, std::string_view bytes, unsigned mode)
+{
+    Result<void> written = detail::replaceFile(
+        target, [bytes](int fd) { return writeAll(fd, bytes); }, static_cast<mode_t>(mode), false);
+    if (!written) {
+        return written;
+    }
+    // The rename itself reaches the disk only with its folder.
+    int folder = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 || ::fsync(folder) != 0) {
+        int err = errno;
+        if (folder >= 0) {
+            ::close(folder);
+        }
+        return makeError(ERROR_WRITE_FAULT, "cannot flush the folder of " + target.string() + ": " +
+                                                std::strerror(err));
+    }
+    ::close(folder);
     return {};
 }
 

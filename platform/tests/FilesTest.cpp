@@ -365,6 +365,34 @@ TEST_F(FilesTest, WholeFilesAreReplacedInOneStep)
     EXPECT_EQ(nowhere.error().code, ERROR_PATH_NOT_FOUND);
 }
 
+TEST_F(FilesTest, HostFilesAreReplacedInOneStepWithTheirMode)
+{
+    const fs::path file = m_dir / "settings.conf";
+    ASSERT_TRUE(platform::replaceHostFile(file, "first\n", 0600).ok());
+    EXPECT_EQ(testsupport::readFile(file), "first\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_TRUE(platform::replaceHostFile(file, "second", 0640).ok());
+    EXPECT_EQ(testsupport::readFile(file), "second");
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+
+    // A link in the file's place is replaced itself; what it led to stays.
+    const fs::path other = m_dir / "other";
+    testsupport::writeFile(other, "kept");
+    const fs::path link = m_dir / "link";
+    fs::create_symlink(other, link);
+    ASSERT_TRUE(platform::replaceHostFile(link, "new", 0644).ok());
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(testsupport::readFile(other), "kept");
+
+    platform::Result<void> nowhere = platform::replaceHostFile(m_dir / "no" / "x", "x", 0644);
+    ASSERT_FALSE(nowhere.ok());
+    EXPECT_NE(nowhere.error().message.find((m_dir / "no" / "x").string()), std::string::npos);
+}
+
 } // namespace
 
 int main(int argc, char** argv)

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -100,7 +101,8 @@ ProcessResult resultFromStatus(int status)
 
 } // namespace
 
-TempPrefix::TempPrefix() : m_path(makeTempDir("umbravia-prefix"))
+TempPrefix::TempPrefix()
+    : m_path(makeTempDir("umbravia-prefix")), m_home(std::make_unique<TempHome>())
 {
     platform::setPrefix(m_path);
 }
@@ -111,12 +113,77 @@ TempPrefix::~TempPrefix()
     fs::remove_all(m_path, ec);
 }
 
+const fs::path& TempPrefix::home() const
+{
+    return m_home->path();
+}
+
+fs::path TempPrefix::configHome() const
+{
+    return m_home->config();
+}
+
+fs::path TempPrefix::dataHome() const
+{
+    return m_home->data();
+}
+
 TempDir::TempDir() : m_path(makeTempDir("umbravia-tmp")) {}
 
 TempDir::~TempDir()
 {
     std::error_code ec;
     fs::remove_all(m_path, ec);
+}
+
+bool insideTemporaryFolder(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const fs::path temp = fs::weakly_canonical(fs::temp_directory_path(), ec);
+    const fs::path real = fs::weakly_canonical(path, ec);
+    if (ec || temp.empty() || temp == temp.root_path()) {
+        return false;
+    }
+    const auto [end, at] = std::mismatch(temp.begin(), temp.end(), real.begin(), real.end());
+    return end == temp.end() && at != real.end();
+}
+
+TempHome::TempHome()
+{
+    const std::map<std::string, std::string> values = env();
+    const char* oldHome = std::getenv("HOME");
+    if (!insideTemporaryFolder(path()) || (oldHome != nullptr && fs::path(oldHome) == path())) {
+        throw std::runtime_error("refusing a home folder outside the temporary folder: " +
+                                 path().string());
+    }
+    for (const auto& [name, value] : values) {
+        const char* old = std::getenv(name.c_str());
+        m_saved[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    fs::create_directories(config());
+    fs::create_directories(data());
+}
+
+TempHome::~TempHome()
+{
+    for (const auto& [name, value] : m_saved) {
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+    }
+}
+
+std::map<std::string, std::string> TempHome::env() const
+{
+    return {{"HOME", path().string()},
+            {"XDG_CONFIG_HOME", config().string()},
+            {"XDG_DATA_HOME", data().string()},
+            {"XDG_CACHE_HOME", (path() / ".cache").string()},
+            // GSettings in a file of this home, never the session's dconf.
+            {"GSETTINGS_BACKEND", "keyfile"}};
 }
 
 TempTrash::TempTrash()

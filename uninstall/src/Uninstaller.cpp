@@ -1,6 +1,7 @@
 #include "Uninstaller.h"
 
 #include "InstallFolder.h"
+#include "MenuEntry.h"
 #include "ProgramRestore.h"
 
 #include <common/BrowserKeys.h>
@@ -13,10 +14,14 @@
 #include <platform/Registry.h>
 #include <platform/Windows.h>
 
+#include <desktop/Autostart.h>
+#include <desktop/DesktopIntegration.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,8 +29,6 @@ namespace uninstall {
 
 namespace {
 
-constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* RunValue = "Umbravia";
 constexpr std::array<const char*, 3> ComModules = {"UmbraIEExt.dll", "Rigwright.dll",
                                                    "UmbraIEPlugin.dll"};
 constexpr auto RegistrationBound = std::chrono::seconds(30);
@@ -81,8 +84,10 @@ bool Uninstaller::run() noexcept
 {
     try {
         ProgramRestore::restoreIntegrated();
+        restoreDesktop();
         const std::optional<std::string> folder = InstallFolder::fromMainKey();
         deleteRegistrations();
+        removeFromDesktop();
         unregisterComModules(RegistrationBound);
         if (folder) {
             removeInstallFolder(*folder);
@@ -100,10 +105,39 @@ bool Uninstaller::run() noexcept
 void Uninstaller::deleteRegistrations()
 {
     SHDeleteKey(HKEY_LOCAL_MACHINE, settings::MakerKey);
-    SHDeleteValue(HKEY_CURRENT_USER, RunKey, RunValue);
+    SHDeleteValue(HKEY_CURRENT_USER, desktop::RunKey, desktop::RunValue);
     SHDeleteKey(HKEY_LOCAL_MACHINE, browserkeys::HelperObjectKey);
     SHDeleteValue(HKEY_LOCAL_MACHINE, browserkeys::ToolbarKey, browserkeys::ToolbarBandClsid);
     SHDeleteKey(HKEY_LOCAL_MACHINE, browserkeys::ExtensionKey);
+}
+
+void Uninstaller::restoreDesktop()
+{
+    std::string failures;
+    for (const desktop::Report& report : desktop::DesktopIntegration::switchOff()) {
+        if (!report.result.ok()) {
+            failures += std::string("\n") + desktop::targetName(report.target) + ": " +
+                        report.result.message;
+        }
+    }
+    if (!failures.empty()) {
+        MessageBox(0, (DesktopRestoreFailedText + failures).c_str(), SetupCaption,
+                   MB_OK | MB_ICONERROR);
+    }
+}
+
+void Uninstaller::removeFromDesktop()
+{
+    // The Run value is gone: the session's autostart entry follows it.
+    if (const desktop::Result mirrored = desktop::mirrorAutostart(); !mirrored) {
+        MessageBox(0, (AutostartFailedText + mirrored.message).c_str(), SetupCaption,
+                   MB_OK | MB_ICONERROR);
+    }
+    if (!MenuEntry::remove()) {
+        std::string text = MenuEntryFailedText;
+        text.replace(text.find("%s"), 2, MenuEntry::dataHome().string());
+        MessageBox(0, text.c_str(), SetupCaption, MB_OK | MB_ICONERROR);
+    }
 }
 
 void Uninstaller::unregisterComModules(std::chrono::milliseconds bound)

@@ -1,8 +1,9 @@
 #pragma once
-// The uninstall helper's whole run, in its fixed order: the integrated programs' proxy
-// settings restored, the suite's registry tree and browser registrations deleted, the
-// three COM modules unregistered, the install folder's files deleted, and then the user
-// asked to close the main window and the wizard while they are open.
+// The uninstall helper's whole run, in its fixed order: the integrated programs' and the
+// desktop's proxy settings restored, the suite's registry tree and browser registrations
+// deleted, the autostart and menu entries removed, the three COM modules unregistered,
+// the install folder's files deleted, and then the user asked to close the main window
+// and the wizard while they are open.
 
 #include <chrono>
 #include <string>
@@ -19,6 +20,14 @@ inline constexpr const char* ProtectedFolderText =
     "user profile or the home folder.";
 inline constexpr const char* LinkedFolderText =
     "Setup did not delete the files in \"%s\": the folder is a symbolic link.";
+// Followed by one line per desktop target: its name and what went wrong.
+inline constexpr const char* DesktopRestoreFailedText =
+    "Setup could not restore these proxy settings of your desktop; they still point at "
+    "Umbravia:";
+inline constexpr const char* AutostartFailedText =
+    "Setup could not remove Umbravia from the desktop session's autostart folder: ";
+inline constexpr const char* MenuEntryFailedText =
+    "Setup could not remove Umbravia's application menu entry or icon from \"%s\".";
 
 class Uninstaller {
 public:
@@ -26,7 +35,13 @@ public:
     // the run broke off (out of memory); the program then ends with exit code 1.
     static bool run() noexcept;
 
+    // The desktop's proxy settings (GNOME, KDE, Firefox, the login environment) back from
+    // the journal, as the integration switch takes them off.
+    static void restoreDesktop();
     static void deleteRegistrations();
+    // After the Run value is gone: the session's autostart entry and the application menu
+    // entry with its icon.
+    static void removeFromDesktop();
     // Runs "regsvr32.exe /u /s" on the three COM modules, hidden, and waits for each (up
     // to the bound) so that no module file is deleted before it has been unregistered.
     static void unregisterComModules(std::chrono::milliseconds bound);

@@ -3,6 +3,7 @@
 // registry tree, the install folder and its guards, and the "running" boxes.
 
 #include "InstallFolder.h"
+#include "MenuEntry.h"
 #include "ProgramRestore.h"
 #include "UninstallFixture.h"
 #include "Uninstaller.h"
@@ -16,6 +17,8 @@
 #include <QApplication>
 #include <QDialog>
 
+#include <desktop/Autostart.h>
+#include <desktop/DesktopIntegration.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -290,6 +293,72 @@ TEST_F(UninstallStepsTest, TheMakerKeyAndTheBrowserRegistrationsGoAndNothingBesi
     // Again, with nothing left: every step is skipped quietly.
     Uninstaller::deleteRegistrations();
     EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+// --- the desktop the suite runs on -------------------------------------------------------
+
+TEST_F(UninstallStepsTest, TheDesktopComesOffAndTheAutostartAndMenuEntriesGo)
+{
+    const fs::path environment = m_prefix.configHome() / "environment.d";
+    fs::create_directories(environment);
+    testsupport::writeFile(environment / "10-mine.conf", "EDITOR=vi\n");
+    desktop::Choices choices;
+    choices[desktop::Target::Environment] = true;
+    const std::vector<desktop::Report> set = desktop::DesktopIntegration::switchOn(8080, choices);
+    if (set.empty() || !set.front().result.ok()) {
+        GTEST_SKIP() << "gap: the desktop component does not switch the login environment yet";
+    }
+    ASSERT_TRUE(desktop::DesktopIntegration::journalPending());
+    setString(HKEY_CURRENT_USER, kRunKey, "Umbravia", std::string(kInstall) + "Umbravia.exe");
+    ASSERT_TRUE(desktop::mirrorAutostart());
+    ASSERT_TRUE(fs::exists(desktop::autostartEntryPath()));
+    // The menu entry and icons as scripts/install-desktop.sh leaves them, beside others.
+    const fs::path data = m_prefix.dataHome();
+    testsupport::writeFile(data / "applications" / "umbravia.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Umbravia\n"
+                           "Exec=\"/opt/umbravia/Umbravia.exe\"\nIcon=umbravia\n");
+    testsupport::writeFile(data / "applications" / "other.desktop", "[Desktop Entry]\n");
+    const fs::path icons = data / "icons" / "hicolor";
+    testsupport::writeFile(icons / "48x48" / "apps" / "umbravia.png", "png");
+    testsupport::writeFile(icons / "256x256" / "apps" / "umbravia.png", "png");
+    testsupport::writeFile(icons / "48x48" / "apps" / "other.png", "png");
+
+    Uninstaller::run();
+
+    std::vector<std::string> left;
+    for (const auto& file : fs::directory_iterator(environment)) {
+        left.push_back(file.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"10-mine.conf"});
+    EXPECT_EQ(testsupport::readFile(environment / "10-mine.conf"), "EDITOR=vi\n");
+    EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
+    EXPECT_FALSE(fs::exists(desktop::autostartEntryPath()));
+    EXPECT_FALSE(fs::exists(data / "applications" / "umbravia.desktop"));
+    EXPECT_FALSE(fs::exists(icons / "48x48" / "apps" / "umbravia.png"));
+    EXPECT_FALSE(fs::exists(icons / "256x256" / "apps" / "umbravia.png"));
+    EXPECT_TRUE(fs::exists(data / "applications" / "other.desktop"));
+    EXPECT_TRUE(fs::exists(icons / "48x48" / "apps" / "other.png"));
+    EXPECT_TRUE(m_boxes->calls().empty()) << m_boxes->texts().front();
+}
+
+TEST_F(UninstallStepsTest, AMenuEntryOfThatNameWrittenByAnotherProgramStays)
+{
+    const fs::path entry = m_prefix.dataHome() / "applications" / "umbravia.desktop";
+    EXPECT_EQ(uninstall::MenuEntry::entryPath(), entry);
+    testsupport::writeFile(entry, "[Desktop Entry]\nName=Umbravia notes\nExec=notes\n");
+    EXPECT_TRUE(uninstall::MenuEntry::remove());
+    EXPECT_TRUE(fs::exists(entry));
+
+    // Without a data folder or a home there is nothing to remove.
+    const std::string data = std::getenv("XDG_DATA_HOME");
+    const std::string home = std::getenv("HOME");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    EXPECT_EQ(uninstall::MenuEntry::dataHome(), fs::path());
+    EXPECT_TRUE(uninstall::MenuEntry::remove());
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    ::setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(uninstall::MenuEntry::dataHome(), m_prefix.dataHome());
 }
 
 // --- the install folder -----------------------------------------------------------------

@@ -21,9 +21,6 @@ namespace rigwright {
 
 namespace {
 
-constexpr DWORD kMaxProgramPath = 260;
-constexpr const char* kProgramFile = "Umbravia.exe";
-
 // The folder is made on the first file that goes into it.
 class BackupTarget {
 public:
@@ -69,14 +66,7 @@ void copyBack(const std::string& folder, const char* name, const std::optional<s
 
 std::optional<std::string> ConfigurationBackup::folder()
 {
-    std::optional<std::string> program =
-        settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ)
-            .readString(nullptr, kMaxProgramPath);
-    if (!program || program->empty()) {
-        return std::nullopt;
-    }
-    std::size_t at = program->find(kProgramFile);
-    return (at == std::string::npos ? *program : program->substr(0, at)) + "Backup";
+    return settings::backupFolder();
 }
 
 HRESULT ConfigurationBackup::backup(const Selection& selection)

@@ -27,8 +27,12 @@ constexpr UINT UpdateProxyListViaChain = WM_USER + 300; // 1324
 constexpr UINT UpdateProxyListNow = WM_USER + 301;      // 1325
 constexpr UINT GeneralStartStop = WM_USER + 500;        // 1524
 // The program integration switch from outside (umbravia-ctl): wParam 1 on, 0 off. The
-// answer is 1 when the configuration component ran, 0 when it could not be created.
+// answer holds IntegrationComponentRan when the configuration component ran (it is
+// missing otherwise) and IntegrationDesktopFailed when a target of the desktop could not
+// be switched (the host has shown why).
 constexpr UINT SwitchIntegration = WM_USER + 501; // 1525
+constexpr LRESULT IntegrationComponentRan = 1;
+constexpr LRESULT IntegrationDesktopFailed = 2;
 } // namespace msg
 
 namespace cmd {

@@ -73,6 +73,11 @@ private:
     LONG m_error = ERROR_SUCCESS;
 };
 
+// The folder "Backup" beside Umbravia.exe (a DOS path), from the path the main program
+// records in the main key's unnamed value (at most 260 bytes). Nothing when that value
+// cannot be read: a backup then has no place (it never writes into a drive's root).
+std::optional<std::string> backupFolder();
+
 // One DWORD at root\path\name, or nothing when the key or value cannot be read.
 std::optional<DWORD> readDword(HKEY root, const char* path, const char* name);
 

@@ -3,6 +3,7 @@
 // outside as a user or the browser toolbar would: through umbravia-ctl, curl, signals.
 
 #include "ComTestSupport.h"
+#include "HostProgramFixture.h"
 #include "OriginServer.h"
 #include "TestSupport.h"
 #include "UserAgents.h"
@@ -36,6 +37,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using hosttest::HostProgramTest;
+using hosttest::keyExists;
+using hosttest::mainDword;
+using hosttest::writeMainDword;
 using testsupport::ChildProcess;
 using testsupport::ProcessResult;
 namespace fs = std::filesystem;
@@ -44,22 +49,6 @@ constexpr const char* BrowserHelperKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper "
     "Objects\\{1380FB6B-41A0-46B3-8DCA-7F01F6E20F17}";
 constexpr const char* IEAgent = testsupport::agents::InternetExplorer6;
-constexpr auto StartTime = 30s;
-
-std::optional<DWORD> mainDword(const char* name)
-{
-    return settings::readDword(HKEY_LOCAL_MACHINE, settings::MainKey, name);
-}
-
-void writeMainDword(const char* name, DWORD value)
-{
-    settings::Key::create(HKEY_LOCAL_MACHINE, settings::MainKey).writeDword(name, value);
-}
-
-bool keyExists(const char* path)
-{
-    return settings::Key::open(HKEY_LOCAL_MACHINE, path).valid();
-}
 
 std::string dosBin()
 {
@@ -77,77 +66,6 @@ bool portAccepts(int port)
     ::close(s);
     return ok;
 }
-
-class HostProgramTest : public testsupport::PrefixTest {
-protected:
-    void SetUp() override
-    {
-        m_port = testsupport::freePort();
-        writeMainDword("PROXYPORT", static_cast<DWORD>(m_port));
-    }
-
-    std::unique_ptr<ChildProcess> startHost(std::vector<std::string> arguments = {},
-                                            const fs::path& program = {})
-    {
-        std::vector<std::string> argv{
-            (program.empty() ? testsupport::binDir() / "Umbravia.exe" : program).string()};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return std::make_unique<ChildProcess>(argv, hostOptions());
-    }
-
-    testsupport::ProcessOptions hostOptions() const
-    {
-        testsupport::ProcessOptions options;
-        options.env["UMBRAVIA_MESSAGEBOX_ANSWER"] = "no";
-        options.env["UMBRAVIA_SAVEFILE_ANSWER"] = m_saveAnswer;
-        options.timeout = 60s;
-        return options;
-    }
-
-    // The main window of the running host, once it is there.
-    static HWND waitForMainWindow(ChildProcess& host)
-    {
-        HWND window = 0;
-        testsupport::waitFor(
-            [&] {
-                window = FindWindow(DIALOG_CLASS, hostlink::MainWindowTitle);
-                return window != 0 || !host.running();
-            },
-            StartTime);
-        return window;
-    }
-
-    // A page of the main window, by its title, once it is made (the window is listed from
-    // the start of its creation; its pages come a moment later); 0 when it never came.
-    static HWND waitForPage(HWND window, const char* title)
-    {
-        HWND page = 0;
-        testsupport::waitFor(
-            [&] { return (page = FindWindowEx(window, 0, DIALOG_CLASS, title)) != 0; }, 10s);
-        return page;
-    }
-
-    static ProcessResult ctl(const std::vector<std::string>& arguments)
-    {
-        std::vector<std::string> argv{(testsupport::binDir() / "umbravia-ctl").string()};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        testsupport::ProcessOptions options;
-        options.timeout = 20s;
-        return testsupport::runProcess(argv, options);
-    }
-
-    // The exit command from outside, and the host's end.
-    static void exitHost(ChildProcess& host)
-    {
-        EXPECT_EQ(ctl({"exit"}).exitCode, 0);
-        const std::optional<ProcessResult> result = host.wait(20s);
-        ASSERT_TRUE(result.has_value()) << host.err();
-        EXPECT_EQ(result->exitCode, 0);
-    }
-
-    int m_port = 0;
-    std::string m_saveAnswer = "cancel";
-};
 
 // A window of the host's link class in this process: to the host it is a host already
 // running.

@@ -31,6 +31,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <desktop/Autostart.h>
+#include <desktop/DesktopIntegration.h>
+
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -347,9 +351,9 @@ TEST_F(GeneralPageTest, IntegrationSwitchReportsTheMissingComponentAndChangesNot
 {
     mainKey().writeDword("IntegrateWithIE", 1);
     auto page = makePage();
-    EXPECT_EQ(page->switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
-    EXPECT_EQ(page->switchProgramIntegration(false), IntegrationOutcome::ComponentMissing);
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(page->switchProgramIntegration(true).programs, IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(page->switchProgramIntegration(false).programs, IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::ComponentMissing);
     page->exitStep();
     EXPECT_TRUE(m_boxes->calls().empty());
     EXPECT_EQ(mainDword("IntegrateWithIE"), 1u);
@@ -372,6 +376,69 @@ TEST_F(GeneralPageTest, StartStopSwitchesTheChosenProgramsOnThenOff)
                                         "SetIEProxySettings 0 127.0.0.1 3128"}));
     EXPECT_EQ(sent(msg::StartProxy), 1u);
     EXPECT_EQ(sent(msg::StopProxy), 1u);
+}
+
+TEST_F(GeneralPageTest, StartStopPointsTheDesktopAtTheProxyAndTakesItOffAgain)
+{
+    mainKey().writeDword("PROXYPORT", 3128);
+    const std::filesystem::path folder = m_prefix.configHome() / "environment.d";
+    std::filesystem::create_directories(folder);
+    testsupport::writeFile(folder / "10-mine.conf", "EDITOR=vi\n");
+    if (!desktop::detected(desktop::Target::Environment)) {
+        GTEST_SKIP() << "gap: the desktop component does not find the login environment yet";
+    }
+    const auto onTheProxy = [&] {
+        std::size_t count = 0;
+        for (const auto& file : std::filesystem::directory_iterator(folder)) {
+            count += testsupport::readFile(file.path()).find("127.0.0.1:3128") != std::string::npos;
+        }
+        return count;
+    };
+    auto page = makePage();
+    page->startStopButton()->click(); // stopped: integration on, then the start request
+    EXPECT_EQ(onTheProxy(), 1u);
+    EXPECT_TRUE(desktop::DesktopIntegration::journalPending());
+    ASSERT_EQ(host::startProxy(m_server), 1);
+    page->startStopButton()->click(); // running: integration off, then the stop request
+    EXPECT_EQ(onTheProxy(), 0u);
+    EXPECT_FALSE(desktop::DesktopIntegration::journalPending());
+    EXPECT_EQ(testsupport::readFile(folder / "10-mine.conf"), "EDITOR=vi\n");
+    EXPECT_TRUE(m_boxes->calls().empty()) << m_boxes->texts().front();
+
+    // A target the user turned off stays as it is.
+    mainKey().writeDword("IntegrateWithEnvironment", 0);
+    page->switchProgramIntegration(true);
+    EXPECT_EQ(onTheProxy(), 0u);
+    page->exitStep();
+}
+
+TEST_F(GeneralPageTest, StartWithWindowsPutsTheProgramIntoTheSessionAutostartAndTakesItOut)
+{
+    const std::filesystem::path folder = m_prefix.configHome() / "autostart";
+    const std::filesystem::path entry = folder / "umbravia.desktop";
+    if (!desktop::mirrorAutostart()) {
+        GTEST_SKIP() << "gap: the autostart entry is not built yet";
+    }
+    ASSERT_EQ(desktop::autostartEntryPath(), entry);
+    testsupport::writeFile(folder / "other.desktop", "[Desktop Entry]\nName=Other\n");
+    auto page = makePage();
+    page->startWithWindowsBox()->click();
+    ASSERT_TRUE(std::filesystem::exists(entry));
+    const std::string text = testsupport::readFile(entry);
+    // The Run value's DOS path as the session starts it, in the tray.
+    EXPECT_NE(text.find((m_prefix.driveC() / "Program Files" / "Umbravia").string()),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("+Tray"), std::string::npos) << text;
+    const testsupport::ProcessResult valid =
+        testsupport::runProcess({"desktop-file-validate", entry.string()});
+    EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
+    EXPECT_TRUE(m_boxes->calls().empty()) << m_boxes->texts().front();
+
+    page->startWithWindowsBox()->click();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_EQ(testsupport::readFile(folder / "other.desktop"), "[Desktop Entry]\nName=Other\n");
+    EXPECT_TRUE(m_boxes->calls().empty()) << m_boxes->texts().front();
 }
 
 TEST_F(GeneralPageTest, ProgramConfigurationOpensTheIntegrationDialog)

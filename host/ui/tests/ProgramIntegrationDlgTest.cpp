@@ -17,6 +17,8 @@
 #include <QGroupBox>
 #include <QPushButton>
 
+#include <desktop/DesktopIntegration.h>
+
 #include <filesystem>
 #include <set>
 #include <string>
@@ -127,6 +129,7 @@ TEST_F(ProgramIntegrationDlgTest, ShowsEveryControlWithItsTextAndTheHiddenProgra
     }
     EXPECT_EQ(groups, (std::set<std::string>{"Program Integration", "Integration With Browsers",
                                              "Integration With Chat Programs",
+                                             "Integration With This Desktop",
                                              "Integration With Internet Explorer", "Backup"}));
     EXPECT_EQ(dialog.palette().color(QPalette::Window), dialog.palette().color(QPalette::Button));
 }
@@ -400,6 +403,148 @@ TEST_F(ProgramIntegrationDlgTest, WithoutTheComponentApplySaysSoAndOkStillStores
     EXPECT_EQ(stored("IntegrateWithIE"), 1u);
     EXPECT_EQ(stored("ShowIEToolbar"), 1u);
     EXPECT_EQ(uitest::countedCalls(), Calls{});
+}
+
+// --- the desktop the suite runs on ---------------------------------------------------------
+
+TEST_F(ProgramIntegrationDlgTest, DesktopGroupHoldsOneBoxPerTargetAndNoControlOverlapsAnother)
+{
+    ProgramIntegrationDlg dialog;
+    const std::vector<std::pair<desktop::Target, UINT>> targets = {
+        {desktop::Target::Gnome, ProgramIntegrationDlg::DesktopGnomeId},
+        {desktop::Target::Kde, ProgramIntegrationDlg::DesktopKdeId},
+        {desktop::Target::Firefox, ProgramIntegrationDlg::DesktopFirefoxId},
+        {desktop::Target::Environment, ProgramIntegrationDlg::DesktopEnvironmentId}};
+    const QGroupBox* group = nullptr;
+    for (const QGroupBox* candidate : dialog.findChildren<QGroupBox*>()) {
+        if (candidate->title() == "Integration With This Desktop") {
+            group = candidate;
+        }
+    }
+    ASSERT_NE(group, nullptr);
+    for (const auto& [target, id] : targets) {
+        const QCheckBox* box = dialog.desktopBox(target);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text().toStdString(), desktop::targetName(target));
+        EXPECT_EQ(box->objectName(), QString::number(id));
+        EXPECT_TRUE(group->geometry().contains(box->geometry())) << box->text().toStdString();
+    }
+    // Readable: every control lies inside the dialog, every text fits its control, and no
+    // two shown controls share a pixel.
+    std::vector<const QWidget*> controls;
+    for (const QWidget* widget : dialog.findChildren<QWidget*>()) {
+        if (widget->isVisibleTo(&dialog) && (qobject_cast<const QCheckBox*>(widget) != nullptr ||
+                                             qobject_cast<const QPushButton*>(widget) != nullptr)) {
+            controls.push_back(widget);
+        }
+    }
+    // Five programs, four targets, the toolbar, two backup buttons, OK, Apply, Cancel.
+    ASSERT_EQ(controls.size(), 15u);
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const QWidget& a = *controls[i];
+        EXPECT_TRUE(dialog.rect().contains(a.geometry())) << a.objectName().toStdString();
+        EXPECT_LE(a.sizeHint().width(), a.width()) << a.objectName().toStdString();
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            EXPECT_FALSE(a.geometry().intersects(controls[j]->geometry()))
+                << a.objectName().toStdString() << " and "
+                << controls[j]->objectName().toStdString();
+        }
+    }
+}
+
+// The decoy home of the test's prefix, with every target of the desktop installed as its
+// detection looks for it (GSettings keeps its keyfile there).
+class DesktopGroupTest : public ProgramIntegrationDlgTest {
+protected:
+    void SetUp() override
+    {
+        ProgramIntegrationDlgTest::SetUp();
+        const std::filesystem::path home = m_prefix.home();
+        testsupport::writeFile(m_prefix.configHome() / "kioslaverc",
+                               "[Proxy Settings]\nProxyType=0\n");
+        testsupport::writeFile(home / ".mozilla" / "firefox" / "profiles.ini",
+                               "[Profile0]\nName=default\nIsRelative=1\nPath=abc.default\n");
+        std::filesystem::create_directories(home / ".mozilla" / "firefox" / "abc.default");
+        std::filesystem::create_directories(m_prefix.configHome() / "environment.d");
+        for (desktop::Target target : desktop::AllTargets) {
+            if (!desktop::detected(target)) {
+                GTEST_SKIP() << "gap: the desktop component does not find "
+                             << desktop::targetName(target) << " in this build";
+            }
+        }
+    }
+    // The environment.d files that point at the proxy on 3128.
+    std::size_t environmentFilesOnTheProxy() const
+    {
+        std::size_t count = 0;
+        for (const auto& file :
+             std::filesystem::directory_iterator(m_prefix.configHome() / "environment.d")) {
+            if (testsupport::readFile(file.path()).find("127.0.0.1:3128") != std::string::npos) {
+                ++count;
+            }
+        }
+        return count;
+    }
+    static std::vector<bool> desktopStates(const ProgramIntegrationDlg& dialog, bool enabled)
+    {
+        std::vector<bool> states;
+        for (desktop::Target target : desktop::AllTargets) {
+            const QCheckBox* box = dialog.desktopBox(target);
+            states.push_back(enabled ? box->isEnabled() : box->isChecked());
+        }
+        return states;
+    }
+};
+
+TEST_F(DesktopGroupTest, FoundTargetsShowTheirStoredChoiceAndMissingOnesAreDisabled)
+{
+    mainKey().writeDword("IntegrateWithKDE", 0);
+    mainKey().writeDword("IntegrateWithFirefox", 7); // anything but 1 is off
+    {
+        ProgramIntegrationDlg dialog;
+        EXPECT_EQ(desktopStates(dialog, true), std::vector<bool>(4, true));
+        // GNOME and the environment have no stored choice: on, as they are found.
+        EXPECT_EQ(desktopStates(dialog, false), (std::vector<bool>{1, 0, 0, 1}));
+    }
+    // Firefox gone: its box is cleared and disabled whatever is stored.
+    std::filesystem::remove_all(m_prefix.home() / ".mozilla");
+    mainKey().writeDword("IntegrateWithFirefox", 1);
+    ProgramIntegrationDlg dialog;
+    EXPECT_FALSE(dialog.desktopBox(desktop::Target::Firefox)->isEnabled());
+    EXPECT_FALSE(dialog.desktopBox(desktop::Target::Firefox)->isChecked());
+
+    // Apply leaves the missing target's choice as it was stored.
+    dialog.apply();
+    EXPECT_EQ(stored("IntegrateWithFirefox"), 1u);
+    EXPECT_EQ(stored("IntegrateWithKDE"), 0u);
+    EXPECT_EQ(stored("IntegrateWithDesktop"), 1u);
+}
+
+TEST_F(DesktopGroupTest, ApplySwitchesAChangedTargetWhileTheProxyRunsAndOnlyStoresWhileItDoesNot)
+{
+    mainKey().writeDword("ACTIVE", 1);
+    mainKey().writeDword("IntegrateWithEnvironment", 0);
+    ProgramIntegrationDlg dialog;
+    QCheckBox* environment = dialog.desktopBox(desktop::Target::Environment);
+    ASSERT_FALSE(environment->isChecked());
+    environment->click();
+    EXPECT_TRUE(dialog.applyButton()->isEnabled());
+    dialog.applyButton()->click();
+    EXPECT_EQ(stored("IntegrateWithEnvironment"), 1u);
+    EXPECT_EQ(environmentFilesOnTheProxy(), 1u);
+    EXPECT_TRUE(m_boxes->calls().empty()) << m_boxes->texts().front();
+
+    environment->click();
+    dialog.applyButton()->click();
+    EXPECT_EQ(stored("IntegrateWithEnvironment"), 0u);
+    EXPECT_EQ(environmentFilesOnTheProxy(), 0u);
+
+    // With the proxy stopped a choice is stored and waits for the next start.
+    mainKey().writeDword("ACTIVE", 0);
+    environment->click();
+    dialog.okButton()->click();
+    EXPECT_EQ(stored("IntegrateWithEnvironment"), 1u);
+    EXPECT_EQ(environmentFilesOnTheProxy(), 0u);
 }
 
 int main(int argc, char** argv)

@@ -68,7 +68,7 @@ protected:
 
 TEST_F(ProgramIntegrationTest, SwitchCallsTheComponentForTheSelectedPrograms)
 {
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::Done);
     const std::vector<std::string> boxes = m_boxes->texts(); // the probe below shows one
     if (!configuratorsBuilt()) {
         GTEST_SKIP() << "gap: the program configurators are not in this build yet";
@@ -84,14 +84,14 @@ TEST_F(ProgramIntegrationTest, SwitchCallsTheComponentForTheSelectedPrograms)
     EXPECT_EQ(cute.readDword("FireType"), 1u);
 
     // Switching off clears the messenger's switch; the rest of its entry stays.
-    EXPECT_EQ(host::switchProgramIntegration(false), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(false).programs, IntegrationOutcome::Done);
     EXPECT_EQ(settings::Key::open(HKEY_CURRENT_USER, YahooKey).readDword("Proxy Enabled"), 0u);
 }
 
 TEST_F(ProgramIntegrationTest, UnregisteredComponentChangesNothing)
 {
     ASSERT_EQ(testsupport::callModuleExport(rigwrightPath(), "DllUnregisterServer"), S_OK);
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::ComponentMissing);
     EXPECT_FALSE(settings::Key::open(HKEY_CURRENT_USER, YahooKey).readDword("Proxy Enabled"));
 }
 
@@ -124,7 +124,7 @@ TEST_F(IntegrationSwitchTest, OnAndOffCallEverySelectedProgramInOrderOnTheStored
 {
     selectAll();
     mainKey().writeDword("PROXYPORT", 3128);
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::Done);
     EXPECT_EQ(
         uitest::countedCalls(),
         (Calls{"SetIEProxySettings 1 127.0.0.1 3128", "SetNetscapeProxySettings 127.0.0.1 3128 1",
@@ -134,7 +134,7 @@ TEST_F(IntegrationSwitchTest, OnAndOffCallEverySelectedProgramInOrderOnTheStored
                "SetWS_FTPProxySettings 1 127.0.0.1 3128 4",
                "SetCute_FTPProxySettings 127.0.0.1 3128 1"}));
     uitest::clearCountedCalls();
-    EXPECT_EQ(host::switchProgramIntegration(false), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(false).programs, IntegrationOutcome::Done);
     EXPECT_EQ(
         uitest::countedCalls(),
         (Calls{"SetIEProxySettings 0 127.0.0.1 3128", "SetNetscapeProxySettings 127.0.0.1 3128 0",
@@ -152,7 +152,7 @@ TEST_F(IntegrationSwitchTest, OnlyValuesOfExactlyOneSelectAndThePortDefaultsTo80
     mainKey().writeDword("IntegrateWithNetscape", 0);
     mainKey().writeString("IntegrateWithOpera", "1");
     mainKey().writeDword("IntegrateWithMSNMessenger", 1);
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::Done);
     EXPECT_EQ(uitest::countedCalls(), Calls{"SetMSNProxySettings 1 4 127.0.0.1 8080"});
 }
 
@@ -161,7 +161,7 @@ TEST_F(IntegrationSwitchTest, FailingMethodsDoNotStopTheOthers)
     selectAll();
     uitest::setMethodResult("SetIEProxySettings", S_FALSE);
     uitest::setMethodResult("SetOperaProxySettings", static_cast<HRESULT>(0x80004005));
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::Done);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::Done);
     EXPECT_EQ(uitest::countedCalls().size(), 8u);
 }
 
@@ -169,7 +169,7 @@ TEST_F(IntegrationSwitchTest, WithoutTheClassNothingIsCalled)
 {
     selectAll();
     uitest::unregisterConfigurationClass();
-    EXPECT_EQ(host::switchProgramIntegration(true), IntegrationOutcome::ComponentMissing);
+    EXPECT_EQ(host::switchProgramIntegration(true).programs, IntegrationOutcome::ComponentMissing);
     EXPECT_EQ(uitest::countedCalls(), Calls{});
     EXPECT_TRUE(m_boxes->calls().empty());
 }

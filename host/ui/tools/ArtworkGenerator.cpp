@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -152,7 +153,8 @@ bool render(const Job& job, const QDir& sourceDir, const QDir& outputDir)
         image = image.convertToFormat(QImage::Format_RGB888);
     }
     const QString target = outputDir.filePath(job.output);
-    if (!image.save(target)) {
+    // An output may lie in a folder of its own (the icon theme's size folders).
+    if (!QFileInfo(target).dir().mkpath(".") || !image.save(target)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(target));
         return false;
     }

@@ -32,12 +32,14 @@ constexpr const char* kUsage =
     "  restore [PROGRAM...]  restore them from the backup\n"
     "                 PROGRAM: ie netscape opera msn yahoo mirc wsftp cuteftp\n"
     "                 (all eight when none is named); Umbravia need not run\n"
-    "  integrate on|off  point the chosen programs at the proxy, or take them off\n"
+    "  integrate on|off  point the chosen programs and this desktop's proxy settings\n"
+    "                 at the proxy, or take them off; without a running Umbravia,\n"
+    "                 'integrate off' restores the desktop's settings from the journal\n"
     "  --help         print this text\n"
     "\n"
     "exit status: 0 done, 1 Umbravia is not running, 2 bad usage,\n"
     "3 Umbravia did not answer, 4 the configuration component is missing or failed,\n"
-    "5 a program's settings could not be backed up or restored\n";
+    "5 a program's or the desktop's settings could not be backed up, switched or restored\n";
 
 struct Simple {
     std::string_view name;

@@ -12,11 +12,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <desktop/DesktopIntegration.h>
 #include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 namespace ctl {
 
@@ -148,6 +150,9 @@ bool CtlSession::send(UINT message, WPARAM wParam, const std::string& what, LRES
 
 int CtlSession::control(const CtlRequest& request)
 {
+    if (request.action == Action::Integrate && request.wParam == 0 && !hostlink::hostRunning()) {
+        return restoreDesktopWithoutHost();
+    }
     if (const int code = connect(); code != ExitDone) {
         return code;
     }
@@ -161,13 +166,21 @@ int CtlSession::control(const CtlRequest& request)
         return send(request.message, request.wParam, what) ? ExitDone : ExitNoAnswer;
     }
     if (request.action == Action::Integrate) {
-        LRESULT ran = 0;
-        if (!send(request.message, request.wParam, what, &ran)) {
+        LRESULT answer = 0;
+        if (!send(request.message, request.wParam, what, &answer)) {
             return ExitNoAnswer;
         }
-        return ran != 0 ? ExitDone
-                        : fail(ExitComponentFailed, "the configuration component is not registered "
-                                                    "(regsvr32.exe /s Rigwright.dll registers it)");
+        // The desktop's targets are switched with or without the component.
+        if ((answer & msg::IntegrationComponentRan) == 0) {
+            return fail(ExitComponentFailed, "the configuration component is not registered "
+                                             "(regsvr32.exe /s Rigwright.dll registers it)");
+        }
+        if ((answer & msg::IntegrationDesktopFailed) != 0) {
+            return fail(ExitProgramNotConfigured,
+                        "a proxy setting of this desktop could not be switched; Umbravia's "
+                        "message says which and why");
+        }
+        return ExitDone;
     }
     if (request.commandId == cmd::Exit) {
         // The host waits for registered windows before it ends: leave its list first.
@@ -219,6 +232,30 @@ int CtlSession::watch()
 } // namespace ctl
 
 namespace ctl {
+
+int CtlSession::restoreDesktopWithoutHost()
+{
+    const std::vector<desktop::Report> reports = desktop::DesktopIntegration::switchOff();
+    if (reports.empty()) {
+        std::fprintf(m_out, "integrate off: Umbravia is not running and no setting of this "
+                            "desktop points at it\n");
+        return ExitDone;
+    }
+    int code = ExitDone;
+    for (const desktop::Report& report : reports) {
+        if (report.result.outcome == desktop::Outcome::Done) {
+            std::fprintf(m_out, "integrate off: %s restored from the journal\n",
+                         desktop::targetName(report.target));
+        } else if (report.result.outcome == desktop::Outcome::Skipped) {
+            std::fprintf(m_out, "integrate off: %s is no longer on this machine\n",
+                         desktop::targetName(report.target));
+        } else {
+            code = fail(ExitProgramNotConfigured, std::string(desktop::targetName(report.target)) +
+                                                      ": " + report.result.message);
+        }
+    }
+    return code;
+}
 
 int CtlSession::configuration(const CtlRequest& request)
 {

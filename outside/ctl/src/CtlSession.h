@@ -42,6 +42,8 @@ private:
     int watch();
     // Backup and restore through the configuration component (no host needed).
     int configuration(const CtlRequest& request);
+    // 'integrate off' without a host: the desktop's settings back from the journal.
+    int restoreDesktopWithoutHost();
     // Finds the host and registers with it; ExitDone or the status to end with.
     int connect();
     void disconnect();

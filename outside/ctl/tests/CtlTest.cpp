@@ -330,6 +330,29 @@ TEST_F(CtlTest, IntegrateWithoutTheComponentIsStatusFour)
     expectOneCommand(received(), {{"integrate"}, msg::SwitchIntegration, 1});
 }
 
+TEST_F(CtlTest, IntegrateReportsADesktopTargetThatCouldNotBeSwitched)
+{
+    startHost();
+    m_host->m_integrationRan = msg::IntegrationComponentRan | msg::IntegrationDesktopFailed;
+    const testsupport::ProcessResult result = ctl({"integrate", "off"});
+    EXPECT_EQ(result.exitCode, 5);
+    EXPECT_NE(result.err.find("a proxy setting of this desktop could not be switched"),
+              std::string::npos)
+        << result.err;
+    expectOneCommand(received(), {{"integrate"}, msg::SwitchIntegration, 0});
+}
+
+TEST_F(CtlTest, IntegrateOffWithoutAHostRestoresNothingWhenNothingIsJournaled)
+{
+    // No host: 'on' needs one, 'off' restores the desktop from the journal itself.
+    const testsupport::ProcessResult on = ctl({"integrate", "on"});
+    EXPECT_EQ(on.exitCode, 1) << on.err;
+    const testsupport::ProcessResult off = ctl({"integrate", "off"});
+    EXPECT_EQ(off.exitCode, 0) << off.err;
+    EXPECT_EQ(off.out, "integrate off: Umbravia is not running and no setting of this desktop "
+                       "points at it\n");
+}
+
 TEST_F(CtlTest, StatusReadsTheSettings)
 {
     testsupport::ProcessResult result = ctl({"status"});

@@ -93,6 +93,13 @@ Result<std::string> readWholeFile(const DosPath& path);
 // is refused (ERROR_ACCESS_DENIED).
 Result<void> writeWholeFile(const DosPath& path, std::string_view bytes);
 
+// A host file outside the prefix (a file of the user's own desktop settings) replaced in
+// one step: the bytes go to a file beside it, which gets mode, is flushed and renamed over
+// target, and the folder is flushed, so that after a crash or a power loss target is the
+// old file or the new one, never a part of either. A symbolic link at target is replaced
+// itself: callers that mean to keep a link resolve it first.
+Result<void> replaceHostFile(const HostPath& target, std::string_view bytes, unsigned mode);
+
 // A file opened in text mode: every "\n" written is stored as "\r\n" (a "\r\n" passed
 // in stays "\r\n"). mode follows fopen ("w", "w+", "a").
 class TextFile {
