@@ -44,8 +44,16 @@ function(umbravia_tests prefix dir)
     if(ARG_DEPENDS)
       add_dependencies(${exe} ${ARG_DEPENDS})
     endif()
+    # Every test runs with a decoy home in the build folder, so that a program or library
+    # falling back to the home (the default prefix, Qt's file dialog history, XDG folders)
+    # never reaches the user's own; tests that need a home of their own make a temporary
+    # one. The environment is set by running each test through env(1): a list given to the
+    # test discovery's ENVIRONMENT property keeps only its first entry.
+    set(home ${CMAKE_BINARY_DIR}/test-home)
+    file(MAKE_DIRECTORY ${home})
+    set_target_properties(${exe} PROPERTIES CROSSCOMPILING_EMULATOR
+      "env;UMBRAVIA_BIN=${UMBRAVIA_BIN_DIR};UMBRAVIA_TESTMODULES=${CMAKE_BINARY_DIR}/testmodules;QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_DATA_HOME=${home}/.local/share;XDG_CACHE_HOME=${home}/.cache")
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${prefix};${ARG_LABELS}"
-                         ENVIRONMENT "UMBRAVIA_BIN=${UMBRAVIA_BIN_DIR};UMBRAVIA_TESTMODULES=${CMAKE_BINARY_DIR}/testmodules;QT_QPA_PLATFORM=offscreen")
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${prefix};${ARG_LABELS}")
   endforeach()
 endfunction()

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include <TestSupport.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -477,9 +478,15 @@ int runTests(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    CoInitialize(nullptr);
-    const int result = RUN_ALL_TESTS();
-    CoUninitialize();
+    // COM's first start in a prefix registers there: this one must be a temporary prefix
+    // too, never the user's default one. Each test then works in its own.
+    int result = 0;
+    {
+        testsupport::TempPrefix processPrefix;
+        CoInitialize(nullptr);
+        result = RUN_ALL_TESTS();
+        CoUninitialize();
+    }
     return result;
 }
 
