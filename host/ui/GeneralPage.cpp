@@ -35,8 +35,6 @@ constexpr const char* ConfigurationPrompt =
     "To setup programs installed on your system to use Umbravia please click below.";
 constexpr const char* RestartNote = "(Requires browser restart)";
 constexpr const char* AppCaption = "Umbravia";
-constexpr const char* AutostartFailedText =
-    "Umbravia could not update its entry in the desktop session's autostart folder: ";
 
 constexpr const char* AlertsValue = "EnableAlerts";
 constexpr const char* FirewallEnabledValue = "ProxyFirewallEnabled";
@@ -231,7 +229,7 @@ void GeneralPage::toggleStartWithWindows()
     }
     // No Linux session reads the Run key: the session's autostart entry follows it.
     if (const desktop::Result mirrored = desktop::mirrorAutostart(); !mirrored) {
-        MessageBox(hwnd(), (AutostartFailedText + mirrored.message).c_str(), AppCaption,
+        MessageBox(hwnd(), (desktop::AutostartFailedText + mirrored.message).c_str(), AppCaption,
                    MB_OK | MB_ICONWARNING);
     }
     sendToMainWindow(msg::SettingsModified);

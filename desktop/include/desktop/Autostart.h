@@ -21,5 +21,9 @@ std::filesystem::path autostartEntryPath();
 // the program it names (its DOS path translated to the Linux one) with +Tray; when it does
 // not, the entry is removed. Call it right after writing or deleting the value.
 Result mirrorAutostart() noexcept;
+// The beginning of the warning its callers show when mirroring failed (the result's
+// message follows).
+inline constexpr const char* AutostartFailedText =
+    "Umbravia could not update its entry in the desktop session's autostart folder: ";
 
 } // namespace desktop

@@ -8,6 +8,8 @@
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
 
+#include <desktop/Autostart.h>
+
 #include <optional>
 
 namespace wizard {
@@ -82,6 +84,11 @@ void writeRunValue(bool on, const StartContext& context)
         run.writeStringNoZero(RunValue, program);
     } else {
         RegDeleteValue(run.get(), RunValue);
+    }
+    // The desktop session starts what its autostart entry names, not the Run value.
+    if (const desktop::Result mirrored = desktop::mirrorAutostart(); !mirrored) {
+        MessageBox(0, (std::string(desktop::AutostartFailedText) + mirrored.message).c_str(),
+                   WizardCaption, MB_OK | MB_ICONWARNING);
     }
 }
 

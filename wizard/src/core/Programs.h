@@ -6,6 +6,8 @@
 
 #include <platform/WinTypes.h>
 
+#include <desktop/Autostart.h>
+
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -40,8 +42,8 @@ inline constexpr const char* ComInstanceFailed = "Unable To Create COM Instance"
 inline constexpr const char* EnableAlertsValue = "EnableAlerts";
 inline constexpr const char* ShowToolbarValue = "ShowIEToolbar";
 // "Run Umbravia when Windows starts.": the main program's path under this value.
-inline constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr const char* RunValue = "Umbravia";
+inline constexpr const char* RunKey = desktop::RunKey;
+inline constexpr const char* RunValue = desktop::RunValue;
 
 // What the page shows: one box per program (a program that is not installed has its box
 // disabled) and the three general boxes.

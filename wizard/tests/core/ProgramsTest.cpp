@@ -18,6 +18,8 @@
 
 #include <array>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -276,10 +278,17 @@ TEST_F(ProgramsTest, TheRunValueHoldsTheMainProgramWithoutItsZeroOrIsDeleted)
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::string(data, size), MainProgram);
+    // The desktop session's autostart entry follows the value (in the test's decoy home).
+    const auto entry = m_prefix.configHome() / "autostart" / "umbravia.desktop";
+    ASSERT_TRUE(std::filesystem::exists(entry));
+    std::ifstream in(entry);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("+Tray"), std::string::npos) << text;
 
     state.runAtStartup = false;
     applyAnswering(IDNO, state);
     EXPECT_FALSE(settings::Key::open(HKEY_CURRENT_USER, RunKey).readString("Umbravia"));
+    EXPECT_FALSE(std::filesystem::exists(entry));
 }
 
 } // namespace
