@@ -70,23 +70,24 @@ bool Session::clientSpeaks() const
 
 SOCKET Session::obtainOutgoing(bool& tunnel)
 {
+    const bool firewall = m_state.firewall.enabled.load();
+    // Read once: an unreadable anonymity level shows its box at each read.
+    const bool chained = !firewall && m_state.modules.createChain != nullptr && chainInUse() != 0;
     // Through a chain or the firewall the way out is built before the request is read; a
     // client that never says anything must not hold that way and two relay threads for
     // good, so it is built once the client has sent its first bytes, within the
     // first-request time-out.
-    const bool chained = m_state.firewall.enabled.load() ||
-                         (m_state.modules.createChain != nullptr && chainInUse() != 0);
-    if (chained && !clientSpeaks()) {
+    if ((firewall || chained) && !clientSpeaks()) {
         return INVALID_SOCKET;
     }
-    if (m_state.firewall.enabled.load()) {
+    if (firewall) {
         SOCKET server = createChain();
         if (server == INVALID_SOCKET && !platform::stopRequested()) {
             MessageBox(0, FirewallProblem, ProgramTitle, MB_OK); // not for a build the exit cut
         }
         return server;
     }
-    if (m_state.modules.createChain != nullptr && chainInUse() != 0) {
+    if (chained) {
         return createChain();
     }
     return FirstRequest(m_state, m_connection->client()).run(tunnel);
