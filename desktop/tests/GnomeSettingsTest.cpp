@@ -222,7 +222,8 @@ TEST_F(GnomeSettingsTest, AHostKilledWhileSwitchedOnIsUndoneByTheNextStart)
 
 TEST_F(GnomeSettingsTest, TheProbeRefusesARealHomeAndTheSessionsSettings)
 {
-    m_env["HOME"] = "/root";
+    // A home outside the temporary folder, yet a decoy: the build folder's, never a real one.
+    m_env["HOME"] = (testsupport::binDir().parent_path() / "refused-home").string();
     EXPECT_EQ(probe({"off"}).exitCode, 3);
     m_env["HOME"] = home().string();
     m_env["GSETTINGS_BACKEND"] = "dconf";
