@@ -6,11 +6,15 @@
 #   (Debian's default actions and filters), tinyproxy (minimal configuration).
 # Prints, per target, proxy.rps.<t> (wrk, 1 KiB file), proxy.html_rps.<t> (wrk, 100 KiB
 # HTML page) and proxy.download_mbps.<t> (curl, 100 MiB file): medians over the rounds.
+# A download takes a tenth of a second and its speed varies by a quarter from one to the
+# next, so each round downloads PROXY_BENCH_DOWNLOADS times (default 5) and the median is
+# taken over all of them.
 # PROXY_BENCH_ROUNDS (default 3) and PROXY_BENCH_SECONDS (wrk run length, default 3).
 set -euo pipefail
 build="${UMBRAVIA_BUILD:?UMBRAVIA_BUILD must name the build folder}"
 rounds="${PROXY_BENCH_ROUNDS:-3}"
 seconds="${PROXY_BENCH_SECONDS:-3}"
+downloads="${PROXY_BENCH_DOWNLOADS:-5}"
 targets=(direct socat engine engine_filtered privoxy tinyproxy)
 ie_agent="Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"
 
@@ -129,7 +133,7 @@ for r in $(seq 1 "$rounds"); do
     if [ "$t" = engine_filtered ] && [ "$have_filters" -eq 0 ]; then continue; fi
     results[rps.$t]+=" $(rps "$t" 1k.bin)"
     results[html_rps.$t]+=" $(rps "$t" page.html)"
-    results[download_mbps.$t]+=" $(mbps "$t")"
+    for _ in $(seq 1 "$downloads"); do results[download_mbps.$t]+=" $(mbps "$t")"; done
   done
 done
 
@@ -150,6 +154,7 @@ ratio() { awk -v a="${med[$1]:-0}" -v b="${med[$2]:-0}" 'BEGIN {printf "%.2f", (
 echo "proxy.ratio.download_engine_vs_socat $(ratio download_mbps.engine download_mbps.socat) x"
 echo "proxy.ratio.rps_engine_vs_tinyproxy $(ratio rps.engine rps.tinyproxy) x"
 if [ "$have_filters" -eq 1 ]; then
+  echo "proxy.ratio.download_filtered_vs_engine $(ratio download_mbps.engine_filtered download_mbps.engine) x"
   echo "proxy.ratio.download_filtered_vs_socat $(ratio download_mbps.engine_filtered download_mbps.socat) x"
   echo "proxy.ratio.html_filtered_vs_privoxy $(ratio html_rps.engine_filtered html_rps.privoxy) x"
   echo "proxy.ratio.html_filtered_vs_socat $(ratio html_rps.engine_filtered html_rps.socat) x"
