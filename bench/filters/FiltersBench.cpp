@@ -1,9 +1,10 @@
 // Times the real Filters.dll in a temporary prefix with every option on: FilterRequest
 // on a 600-byte browser request head, FilterResponse on a 16 KiB page full of scripts,
-// pop-up calls and timers and on 16 KiB of the page bench/proxy serves. Each call takes the module's settings as in use: from the
-// snapshot the module keeps, after checking the registry's change counter.
-// The request goes to a site that is not on the trusted list, as most do; a second
-// figure times one to a trusted site, for which the cookie store is read as well.
+// pop-up calls and timers and on 16 KiB of the page bench/proxy serves. Each call takes
+// the module's settings as in use: from the snapshot the module keeps, after checking
+// the registry's change counter. The request goes to a site that is not on the trusted
+// list, as most do; a second figure times one to a trusted site, for which the cookie
+// store is read as well.
 
 #include "EveryOption.h"
 
