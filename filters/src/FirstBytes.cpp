@@ -28,6 +28,15 @@ std::uint64_t firstBytes64(const char* p)
 {
     return firstBytesAvx2Available() ? firstBytes64Avx2(p) : firstBytes64Baseline(p);
 }
+
+void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out)
+{
+    if (firstBytesAvx2Available()) {
+        firstBytesBlocksAvx2(p, blocks, out);
+    } else {
+        firstBytesBlocksBaseline(p, blocks, out);
+    }
+}
 #else
 // Elsewhere every position gets the closer look.
 std::uint64_t firstBytes64Baseline(const char*)
@@ -49,6 +58,23 @@ std::uint64_t firstBytes64(const char* p)
 {
     return firstBytes64Baseline(p);
 }
+
+void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out)
+{
+    firstBytesBlocksBaseline(p, blocks, out);
+}
+
+void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out)
+{
+    firstBytesBlocksBaseline(p, blocks, out);
+}
 #endif
+
+void firstBytesBlocksBaseline(const char* p, std::size_t blocks, std::uint64_t* out)
+{
+    for (std::size_t block = 0; block < blocks; ++block) {
+        out[block] = firstBytes64Baseline(p + FirstBytesBlock * block);
+    }
+}
 
 } // namespace filters

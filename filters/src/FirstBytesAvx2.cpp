@@ -17,5 +17,12 @@ std::uint64_t firstBytes64Avx2(const char* p)
     return std::uint64_t{lowMask} | std::uint64_t{highMask} << 32;
 }
 
+void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out)
+{
+    for (std::size_t block = 0; block < blocks; ++block) {
+        out[block] = firstBytes64Avx2(p + FirstBytesBlock * block);
+    }
+}
+
 } // namespace filters
 #endif

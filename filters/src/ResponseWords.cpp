@@ -4,6 +4,7 @@
 #include "TextTools.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace filters {
 
@@ -28,15 +29,70 @@ constexpr std::string_view CellEnd = "</td>";
 // The longest word less one: how far before a written byte a word it completes may start.
 constexpr std::size_t Reach = 12;
 
-bool textAt(const char* text, std::size_t length, std::size_t pos, std::string_view word,
-            bool anyCase)
+// A word as up to two 8-byte halves compared at once: the text's bytes, ORed with 0x20
+// where the word has a letter of any case, masked to the word's length, equal the word's
+// bytes. A byte ORed with 0x20 equals a small letter only when it was that letter or its
+// capital.
+struct WordPattern {
+    std::uint64_t bytes[2];
+    std::uint64_t fold[2];
+    std::uint64_t mask[2];
+    std::size_t size;
+};
+
+WordPattern patternOf(WordText word)
 {
-    if (pos > length || length - pos < word.size()) {
+    unsigned char bytes[16] = {};
+    unsigned char fold[16] = {};
+    unsigned char mask[16] = {};
+    for (std::size_t k = 0; k < word.text.size(); ++k) {
+        const char c = word.text[k];
+        bytes[k] = static_cast<unsigned char>(c);
+        fold[k] = word.anyCase && c >= 'a' && c <= 'z' ? 0x20 : 0;
+        mask[k] = 0xFF;
+    }
+    WordPattern pattern{};
+    std::memcpy(pattern.bytes, bytes, sizeof bytes);
+    std::memcpy(pattern.fold, fold, sizeof fold);
+    std::memcpy(pattern.mask, mask, sizeof mask);
+    pattern.size = word.text.size();
+    return pattern;
+}
+
+// The words' patterns in the order of ResponseWords::Word, then the cell tag's other form.
+const std::array<WordPattern, ResponseWords::WordCount + 1> Patterns = [] {
+    std::array<WordPattern, ResponseWords::WordCount + 1> patterns{};
+    for (std::size_t w = 0; w < ResponseWords::WordCount; ++w) {
+        patterns[w] = patternOf(Words[w]);
+    }
+    patterns[ResponseWords::WordCount] = patternOf({CellEnd, true});
+    return patterns;
+}();
+constexpr std::size_t CellEndPattern = ResponseWords::WordCount;
+
+bool textAt(const char* text, std::size_t length, std::size_t pos, const WordPattern& word)
+{
+    if (pos > length || length - pos < word.size) {
         return false;
     }
-    for (std::size_t k = 0; k < word.size(); ++k) {
-        const char c = anyCase ? lowerChar(text[pos + k]) : text[pos + k];
-        if (c != word[k]) {
+    if (length - pos >= 16) {
+        std::uint64_t half;
+        std::memcpy(&half, text + pos, sizeof half);
+        if (((half | word.fold[0]) & word.mask[0]) != word.bytes[0]) {
+            return false;
+        }
+        if (word.size <= 8) {
+            return true;
+        }
+        std::memcpy(&half, text + pos + 8, sizeof half);
+        return ((half | word.fold[1]) & word.mask[1]) == word.bytes[1];
+    }
+    unsigned char bytes[16];
+    unsigned char fold[16];
+    std::memcpy(bytes, word.bytes, sizeof bytes);
+    std::memcpy(fold, word.fold, sizeof fold);
+    for (std::size_t k = 0; k < word.size; ++k) {
+        if ((static_cast<unsigned char>(text[pos + k]) | fold[k]) != bytes[k]) {
             return false;
         }
     }
@@ -71,16 +127,23 @@ unsigned startingWith(char c)
     return StartingWith[static_cast<unsigned char>(c)];
 }
 
-// Sixty-four positions at a time through the first-byte filter; returns where the
-// blocks stopped (the filter reads 6 bytes past a block).
+// Sixty-four positions at a time through the first-byte filter, up to a page of blocks
+// per call; returns where the blocks stopped (the filter reads FirstBytesReach bytes past
+// a block).
 template <typename Found>
 std::size_t filterFirstBytes(const char* text, std::size_t from, std::size_t to, Found found)
 {
-    constexpr std::size_t Block = 64;
+    constexpr std::size_t PageBlocks = 64;
+    std::uint64_t bits[PageBlocks];
     std::size_t i = from;
-    for (; i + Block + 6 <= to; i += Block) {
-        for (std::uint64_t bits = firstBytes64(text + i); bits != 0; bits &= bits - 1) {
-            found(i + static_cast<unsigned>(__builtin_ctzll(bits)));
+    while (i + FirstBytesBlock + FirstBytesReach <= to) {
+        const std::size_t blocks =
+            std::min(PageBlocks, (to - FirstBytesReach - i) / FirstBytesBlock);
+        firstBytesBlocks(text + i, blocks, bits);
+        for (std::size_t block = 0; block < blocks; ++block, i += FirstBytesBlock) {
+            for (std::uint64_t b = bits[block]; b != 0; b &= b - 1) {
+                found(i + static_cast<unsigned>(__builtin_ctzll(b)));
+            }
         }
     }
     return i;
@@ -90,11 +153,10 @@ std::size_t filterFirstBytes(const char* text, std::size_t from, std::size_t to,
 
 bool ResponseWords::standsAt(Word word, std::size_t pos) const
 {
-    const WordText& w = Words[word];
-    if (textAt(m_text, m_length, pos, w.text, w.anyCase)) {
+    if (textAt(m_text, m_length, pos, Patterns[word])) {
         return true;
     }
-    return word == CellTag && textAt(m_text, m_length, pos, CellEnd, true);
+    return word == CellTag && textAt(m_text, m_length, pos, Patterns[CellEndPattern]);
 }
 
 // Calls found(word) for every wanted word that stands at pos, looking only at the words
@@ -200,9 +262,10 @@ void ResponseWords::rescan(std::size_t from, std::size_t to, unsigned words)
     std::size_t pos = start;
     // A window that fits one block of the first-byte filter (as every write of the rules
     // does) takes one look at it.
-    if (end > start && end - start <= 64 && start + 64 + 6 <= m_length) {
+    if (end > start && end - start <= FirstBytesBlock &&
+        start + FirstBytesBlock + FirstBytesReach <= m_length) {
         std::uint64_t bits = firstBytes64(m_text + start);
-        if (end - start < 64) {
+        if (end - start < FirstBytesBlock) {
             bits &= (std::uint64_t{1} << (end - start)) - 1;
         }
         for (; bits != 0; bits &= bits - 1) {
