@@ -69,13 +69,14 @@ void ChunkBuffer::rewriteToOriginForm(std::string_view host)
         request::rewriteToOriginForm(data(), static_cast<std::size_t>(m_length), host));
 }
 
-bool ChunkBuffer::sendTo(SOCKET socket) const
+bool ChunkBuffer::sendTo(SOCKET socket, bool more) const
 {
+    const int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
     const char* next = data();
     int left = m_length;
     while (left > 0) {
         // A peer that has gone must not raise SIGPIPE: the next receive ends the relay.
-        ssize_t sent = send(socket, next, static_cast<std::size_t>(left), MSG_NOSIGNAL);
+        ssize_t sent = send(socket, next, static_cast<std::size_t>(left), flags);
         if (sent <= 0) {
             return false;
         }

@@ -39,8 +39,10 @@ public:
     void filterResponse(const ModuleTable& modules);
     // Cuts "http://<host>" down to origin form.
     void rewriteToOriginForm(std::string_view host);
-    // Sends all the data; false after a send error.
-    bool sendTo(SOCKET socket) const;
+    // Sends all the data; false after a send error. With more, the socket is told that
+    // more data follows at once, so that it may hold these bytes and send them with the
+    // next ones (one delivery to the peer instead of several).
+    bool sendTo(SOCKET socket, bool more = false) const;
 
 private:
     void setLength(int length);

@@ -8,6 +8,16 @@
 
 namespace host {
 
+namespace {
+
+bool bytesWaiting(SOCKET socket)
+{
+    ULONG waiting = 0;
+    return ioctlsocket(socket, FIONREAD, &waiting) == 0 && waiting > 0;
+}
+
+} // namespace
+
 Relay::Relay(ProxyState& state, std::shared_ptr<Connection> connection, Direction direction,
              bool tunnel)
     : m_state(state), m_connection(std::move(connection)), m_direction(direction), m_tunnel(tunnel)
@@ -35,7 +45,11 @@ void Relay::run()
             m_connection->noteServerActivity();
             processResponseChunk();
         }
-        m_chunk.sendTo(m_destination); // a send error shows at the next receive
+        // A full chunk with more bytes already waiting behind it: the next chunk follows at
+        // once, and the socket may hand both to the peer in one delivery. Only bytes
+        // already there count, so the last chunk of a response is never held back.
+        const bool more = received == ChunkBuffer::Capacity && bytesWaiting(m_source);
+        m_chunk.sendTo(m_destination, more); // a send error shows at the next receive
     }
     m_connection->shutDown();
 }

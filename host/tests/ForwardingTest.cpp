@@ -119,6 +119,40 @@ TEST_F(EngineTest, HalfClosedClientStillGetsTheWholeResponse)
     EXPECT_TRUE(connectionsEnded());
 }
 
+// Responses that end exactly at a chunk's end, and longer ones, arrive whole and in order
+// while the connection stays open (a full chunk whose successor is already waiting is
+// handed on together with it; the last one must still go out on its own).
+TEST_F(EngineTest, ResponsesOfWholeChunksArriveWholeOnAKeptAliveConnection)
+{
+    // The body that makes the origin's whole response (head and body) total bytes long.
+    auto bodyFor = [](std::size_t total) {
+        const std::string headStart = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                                      "Content-Length: ";
+        for (std::size_t digits = 1;; ++digits) {
+            const std::size_t size = total - headStart.size() - digits - 4;
+            if (std::to_string(size).size() == digits) {
+                std::string body(size, ' ');
+                for (std::size_t i = 0; i < size; ++i) {
+                    body[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+                }
+                return body;
+            }
+        }
+    };
+    OriginServer origin;
+    origin.setBody(
+        [&](const std::string& target) { return bodyFor(std::stoul(target.substr(1))); });
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    const std::size_t chunk = 16384;
+    for (std::size_t total : {2 * chunk, 100000ul, 64 * chunk, chunk, 8 * chunk}) {
+        ASSERT_TRUE(client.send(
+            proxyRequest(origin.address(), "/" + std::to_string(total), InternetExplorer)));
+        EXPECT_EQ(client.responseBody(), bodyFor(total)) << total << " bytes";
+    }
+    EXPECT_EQ(origin.connectionCount(), 1u);
+}
+
 TEST_F(EngineTest, HostLineSplitAtTheChunkBoundaryStillGetsOriginForm)
 {
     OriginServer origin(OriginServer::Mode::Record);

@@ -31,3 +31,13 @@ int closesocket(SOCKET s) noexcept
 {
     return ::close(s);
 }
+
+int ioctlsocket(SOCKET s, long command, ULONG* argument) noexcept
+{
+    int value = 0;
+    if (argument == nullptr || ::ioctl(s, static_cast<unsigned long>(command), &value) != 0) {
+        return SOCKET_ERROR;
+    }
+    *argument = static_cast<ULONG>(value);
+    return 0;
+}

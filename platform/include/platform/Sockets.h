@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,3 +31,5 @@ int WSAStartup(WORD version, LPWSADATA data) noexcept;
 int WSACleanup() noexcept;
 int WSAGetLastError() noexcept;
 int closesocket(SOCKET s) noexcept;
+// FIONREAD (the bytes waiting to be received) is the one command the suite uses.
+int ioctlsocket(SOCKET s, long command, ULONG* argument) noexcept;
