@@ -3,7 +3,6 @@
 #include <platform/Sockets.h>
 
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 
 namespace {
