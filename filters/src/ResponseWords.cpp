@@ -160,11 +160,15 @@ bool ResponseWords::standsAt(Word word, std::size_t pos) const
 }
 
 // Calls found(word) for every wanted word that stands at pos, looking only at the words
-// that can begin with the byte there.
-template <typename Found> void ResponseWords::classify(std::size_t pos, Found found) const
+// that can begin with the byte there. Screened: pos passed the first-byte filter, which
+// has looked at the bytes that tell the words apart, and at least FirstBytesReach bytes
+// follow it; the word is then named without a look at the rest of it (the rules check
+// every candidate they use).
+template <bool Screened, typename Found>
+void ResponseWords::classify(std::size_t pos, Found found) const
 {
     auto test = [&](Word word) {
-        if ((m_wanted & bit(word)) != 0 && standsAt(word, pos)) {
+        if ((m_wanted & bit(word)) != 0 && (Screened || standsAt(word, pos))) {
             found(word);
         }
     };
@@ -201,12 +205,20 @@ template <typename Found> void ResponseWords::classify(std::size_t pos, Found fo
         }
         break;
     case 'o':
-        test(OnUnload);
-        test(ContextMenu);
+        if (!Screened || m_text[pos + 2] == 'u') {
+            test(OnUnload);
+        }
+        if (!Screened || m_text[pos + 2] == 'c') {
+            test(ContextMenu);
+        }
         break;
     case 'w':
-        test(PopupCall);
-        test(StatusBar);
+        if (!Screened || m_text[pos + 7] == 'o') {
+            test(PopupCall);
+        }
+        if (!Screened || m_text[pos + 7] == 's') {
+            test(StatusBar);
+        }
         break;
     case '.':
         test(FlashMovie);
@@ -233,13 +245,17 @@ void ResponseWords::scan(const char* text, std::size_t length, unsigned wanted)
 
 void ResponseWords::scanRange(std::size_t from, std::size_t to)
 {
-    auto found = [&](std::size_t pos) {
-        classify(pos,
-                 [&](Word word) { m_positions[word].push_back(static_cast<std::uint32_t>(pos)); });
+    auto add = [&](std::size_t pos) {
+        return [this, pos](Word word) {
+            m_positions[word].push_back(static_cast<std::uint32_t>(pos));
+        };
     };
-    for (std::size_t i = filterFirstBytes(m_text, from, to, found); i < to; ++i) {
+    auto screened = [&](std::size_t pos) {
+        classify<true>(pos, add(pos));
+    };
+    for (std::size_t i = filterFirstBytes(m_text, from, to, screened); i < to; ++i) {
         if ((startingWith(m_text[i]) & m_wanted) != 0) {
-            found(i);
+            classify<false>(i, add(i));
         }
     }
 }
@@ -249,7 +265,7 @@ void ResponseWords::rescan(std::size_t from, std::size_t to, unsigned words)
     const unsigned wanted = m_wanted;
     m_wanted &= words;
     auto found = [&](std::size_t pos) {
-        classify(pos, [&](Word word) {
+        classify<false>(pos, [&](Word word) {
             std::vector<std::uint32_t>& positions = m_positions[word];
             const auto at = std::lower_bound(positions.begin(), positions.end(), pos);
             if (at == positions.end() || *at != pos) {

@@ -1,11 +1,11 @@
 #pragma once
 // Where the response rules' words stand in one chunk. One pass over the chunk finds the
-// candidates of every word at once (a vectorised look for the few first bytes, then the
-// words themselves); the rules then run in their order over those positions instead of
-// searching the whole chunk again each. A candidate is checked again when it is used, so
-// a word that an earlier rule overwrote is skipped; a rule that writes anything but
-// blanks reports the bytes it wrote (rescan), because its letters or signs may complete
-// a word with the bytes around them.
+// candidates of every word at once (a vectorised look at the few bytes that tell the
+// words apart); the rules then run in their order over those positions instead of
+// searching the whole chunk again each. A candidate is checked when it is used, so a
+// place that only begins like a word, or a word that an earlier rule overwrote, is
+// skipped; a rule that writes anything but blanks reports the bytes it wrote (rescan),
+// because its letters or signs may complete a word with the bytes around them.
 
 #include <array>
 #include <cstddef>
@@ -51,7 +51,7 @@ public:
     bool standsAt(Word word, std::size_t pos) const;
 
 private:
-    template <typename Found> void classify(std::size_t pos, Found found) const;
+    template <bool Screened, typename Found> void classify(std::size_t pos, Found found) const;
     std::size_t firstIndex(Word word, std::size_t from) const;
     void scanRange(std::size_t from, std::size_t to);
 
