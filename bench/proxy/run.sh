@@ -128,13 +128,23 @@ if [ "$have_filters" -eq 1 ]; then
 fi
 
 declare -A results
+# The targets take turns within each kind of measurement, so that a slower spell of the
+# machine falls on all of them alike rather than on one.
+measured=()
+for t in "${targets[@]}"; do
+  if [ "$t" = engine_filtered ] && [ "$have_filters" -eq 0 ]; then continue; fi
+  measured+=("$t")
+done
 for r in $(seq 1 "$rounds"); do
-  for t in "${targets[@]}"; do
-    if [ "$t" = engine_filtered ] && [ "$have_filters" -eq 0 ]; then continue; fi
-    results[rps.$t]+=" $(rps "$t" 1k.bin)"
-    results[html_rps.$t]+=" $(rps "$t" page.html)"
-    for _ in $(seq 1 "$downloads"); do results[download_mbps.$t]+=" $(mbps "$t")"; done
+  for t in "${measured[@]}"; do results[rps.$t]+=" $(rps "$t" 1k.bin)"; done
+  for t in "${measured[@]}"; do results[html_rps.$t]+=" $(rps "$t" page.html)"; done
+  for _ in $(seq 1 "$downloads"); do
+    for t in "${measured[@]}"; do results[download_mbps.$t]+=" $(mbps "$t")"; done
   done
+done
+# Every single figure, for the reader who wants the spread behind a median.
+for key in $(printf '%s\n' "${!results[@]}" | sort); do
+  echo "proxy.samples.$key:${results[$key]}" >&2
 done
 
 declare -A med
