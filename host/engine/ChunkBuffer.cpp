@@ -3,6 +3,8 @@
 #include "RequestText.h"
 #include "core/ModuleTable.h"
 
+#include <sys/uio.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,9 +19,31 @@ void ChunkBuffer::setLength(int length)
 int ChunkBuffer::receive(SOCKET socket)
 {
     m_large.clear();
-    int received = static_cast<int>(recv(socket, m_bytes.data(), Capacity, 0));
+    iovec bytes{m_bytes.data(), Capacity};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    msghdr message{};
+    message.msg_iov = &bytes;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const int received = static_cast<int>(recvmsg(socket, &message, 0));
+    m_waiting = -1;
+    if (received > 0) {
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_TCP && c->cmsg_type == TCP_CM_INQ) {
+                std::memcpy(&m_waiting, CMSG_DATA(c), sizeof m_waiting);
+            }
+        }
+    }
     setLength(std::max(received, 0));
     return received;
+}
+
+void ChunkBuffer::reportWaiting(SOCKET socket)
+{
+    const int on = 1;
+    // Not every socket can (a test's socket pair cannot): waiting() then stays -1.
+    setsockopt(socket, IPPROTO_TCP, TCP_INQ, &on, sizeof on);
 }
 
 int ChunkBuffer::receiveMore(SOCKET socket)

@@ -25,8 +25,13 @@ public:
     std::string_view text() const { return {data(), static_cast<std::size_t>(m_length)}; }
     bool full() const { return m_length >= Capacity; }
 
-    // Receives one chunk in place of the current data; the recv result.
+    // Receives one chunk in place of the current data; the recv result. Where the socket
+    // reports it (reportWaiting), waiting() then tells the bytes left behind.
     int receive(SOCKET socket);
+    // Asks a TCP socket to report, with each receive, the bytes still waiting after it.
+    static void reportWaiting(SOCKET socket);
+    // The bytes the last receive left in its socket; -1 when the socket did not say.
+    int waiting() const { return m_waiting; }
     // Receives into the free space after the current data (the first-request
     // accumulation); the recv result. Must not be called when full().
     int receiveMore(SOCKET socket);
@@ -50,6 +55,7 @@ private:
     std::array<char, Capacity + 1> m_bytes{};
     std::vector<char> m_large; // a filtered request over Capacity bytes, zero-terminated
     int m_length = 0;
+    int m_waiting = -1;
 };
 
 } // namespace host

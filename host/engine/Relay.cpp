@@ -10,10 +10,15 @@ namespace host {
 
 namespace {
 
-bool bytesWaiting(SOCKET socket)
+// Whether bytes wait in the source behind the chunk just received: as the receive found
+// it, or where the socket did not say, as it is now.
+bool bytesWaiting(const ChunkBuffer& chunk, SOCKET source)
 {
+    if (chunk.waiting() >= 0) {
+        return chunk.waiting() > 0;
+    }
     ULONG waiting = 0;
-    return ioctlsocket(socket, FIONREAD, &waiting) == 0 && waiting > 0;
+    return ioctlsocket(source, FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 } // namespace
@@ -26,6 +31,7 @@ Relay::Relay(ProxyState& state, std::shared_ptr<Connection> connection, Directio
     SOCKET server = m_connection->server();
     m_source = direction == ClientToServer ? client : server;
     m_destination = direction == ClientToServer ? server : client;
+    ChunkBuffer::reportWaiting(m_source);
 }
 
 void Relay::run()
@@ -48,7 +54,7 @@ void Relay::run()
         // A full chunk with more bytes already waiting behind it: the next chunk follows at
         // once, and the socket may hand both to the peer in one delivery. Only bytes
         // already there count, so the last chunk of a response is never held back.
-        const bool more = received == ChunkBuffer::Capacity && bytesWaiting(m_source);
+        const bool more = received == ChunkBuffer::Capacity && bytesWaiting(m_chunk, m_source);
         m_chunk.sendTo(m_destination, more); // a send error shows at the next receive
     }
     m_connection->shutDown();
