@@ -4,9 +4,12 @@
 
 #include <common/Settings.h>
 #include <platform/MessageBox.h>
+#include <platform/Registry.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 
 namespace host {
 
@@ -35,14 +38,53 @@ int chainInUse()
     return static_cast<int>(*connectChain);
 }
 
+namespace {
+
+// The two filter switches, asked for on every chunk: read again only when the registry's
+// change stamp moved (any write, by any process, moves it before it returns), so a chunk
+// normally costs one stamp check instead of registry reads.
+struct FilterSwitches {
+    bool request = false;
+    bool response = false;
+};
+
+FilterSwitches filterSwitches()
+{
+    static std::mutex lock;
+    static std::optional<platform::registry::ChangeStamp> readAt;
+    static FilterSwitches kept;
+    // Taken before the reads: a change committed while they run leaves the stamp behind,
+    // and the next call reads again.
+    const std::optional<platform::registry::ChangeStamp> stamp = platform::registry::changeStamp();
+    if (stamp) {
+        std::lock_guard guard(lock);
+        if (readAt == stamp) {
+            return kept;
+        }
+    }
+    FilterSwitches fresh;
+    fresh.request =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
+    fresh.response =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) != 0;
+    if (stamp) {
+        std::lock_guard guard(lock);
+        readAt = stamp;
+        kept = fresh;
+    }
+    return fresh;
+}
+
+} // namespace
+
 bool requestFilteringOn()
 {
-    return settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
+    return filterSwitches().request;
 }
 
 bool responseFilteringOn()
 {
-    return settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) != 0;
+    return filterSwitches().response;
 }
 
 bool modernBrowsersOn()

@@ -6,7 +6,9 @@
 #include "TestSupport.h"
 
 #include <common/Settings.h>
+#include <platform/Environment.h>
 #include <platform/MessageBox.h>
+#include <platform/Registry.h>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +96,41 @@ TEST_F(RuntimeSettingsTest, FilterSwitchesAreTheDefaultValuesOfReqAndRes)
     setDword(settings::RequestKey, nullptr, 0);
     EXPECT_FALSE(host::requestFilteringOn());
     EXPECT_TRUE(m_boxes->calls().empty());
+}
+
+// The switches are kept between chunks only while nothing was written: a deleted key, a
+// value written through another handle and a store of another prefix all show at the
+// next call.
+TEST_F(RuntimeSettingsTest, FilterSwitchesFollowEveryChangeAtTheNextCall)
+{
+    setDword(settings::RequestKey, nullptr, 1);
+    setDword(settings::ResponseKey, nullptr, 1);
+    for (int call = 0; call < 3; ++call) {
+        EXPECT_TRUE(host::requestFilteringOn());
+        EXPECT_TRUE(host::responseFilteringOn());
+    }
+    ASSERT_EQ(SHDeleteKey(HKEY_LOCAL_MACHINE, settings::RequestKey), ERROR_SUCCESS);
+    EXPECT_FALSE(host::requestFilteringOn());
+    EXPECT_TRUE(host::responseFilteringOn());
+    HKEY res = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, settings::ResponseKey, 0, KEY_WRITE, &res),
+              ERROR_SUCCESS);
+    const DWORD off = 0;
+    ASSERT_EQ(
+        RegSetValueEx(res, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off),
+        ERROR_SUCCESS);
+    RegCloseKey(res);
+    EXPECT_FALSE(host::responseFilteringOn());
+    {
+        testsupport::TempPrefix other; // a store of its own, where both are on
+        setDword(settings::RequestKey, nullptr, 1);
+        setDword(settings::ResponseKey, nullptr, 1);
+        EXPECT_TRUE(host::requestFilteringOn());
+        EXPECT_TRUE(host::responseFilteringOn());
+    }
+    platform::setPrefix(m_prefix.path());
+    EXPECT_FALSE(host::requestFilteringOn());
+    EXPECT_FALSE(host::responseFilteringOn());
 }
 
 TEST_F(RuntimeSettingsTest, FilterSwitchOfTheWrongSizeReadsAsOff)
