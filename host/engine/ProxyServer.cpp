@@ -207,11 +207,13 @@ void ProxyServer::newConnection(SOCKET client)
     auto connection = std::make_shared<Connection>(m_state.connections, client);
     auto session = std::make_shared<Session>(m_state, connection);
     connection.reset();
-    if (!m_state.connections.startThread([session] { session->run(); })) {
+    // The setup thread takes the only reference, so the records go when it ends, not when
+    // this listener gets round to returning; a thread that cannot start frees them (and
+    // closes the client socket) at once.
+    if (!m_state.connections.startThread([session = std::move(session)] { session->run(); })) {
         if (!m_state.connections.stopped()) {
             logShortage(Shortage::Threads, EAGAIN);
         }
-        session.reset(); // closes the client socket and frees the records
     }
     m_state.notifyActivity();
 }
