@@ -2,9 +2,8 @@
 
 #include "SettingsReader.h"
 
-#include <platform/Registry.h>
+#include <common/StampedCache.h>
 
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -12,38 +11,22 @@ namespace filters {
 
 namespace {
 
-// One side's snapshot and the stamp it was read at; the lock guards both.
-struct Slot {
-    std::mutex lock;
-    std::optional<platform::registry::ChangeStamp> stamp;
-    SettingsCache::Snapshot settings;
-};
+settings::StampedCache<SettingsCache::Snapshot> g_request;
+settings::StampedCache<SettingsCache::Snapshot> g_response;
 
-Slot g_request;
-Slot g_response;
-
-template <typename Read> SettingsCache::Snapshot cached(Slot& slot, Read read)
+// One side's snapshot: kept while the registry stands still, null when broken.
+template <typename Read>
+SettingsCache::Snapshot cached(settings::StampedCache<SettingsCache::Snapshot>& cache, Read read)
 {
-    // Taken before the reads: a change committed while they run leaves a stamp behind
-    // the registry, so the next call reads again rather than keeping a stale snapshot.
-    const std::optional<platform::registry::ChangeStamp> stamp = platform::registry::changeStamp();
-    if (stamp) {
-        std::lock_guard guard(slot.lock);
-        if (slot.settings && slot.stamp == stamp) {
-            return slot.settings;
-        }
-    }
-    std::optional<FilterSettings> fresh = read();
-    if (!fresh) {
-        return nullptr;
-    }
-    auto snapshot = std::make_shared<const FilterSettings>(std::move(*fresh));
-    if (stamp) {
-        std::lock_guard guard(slot.lock);
-        slot.stamp = stamp;
-        slot.settings = snapshot;
-    }
-    return snapshot;
+    return cache
+        .get([&]() -> std::optional<SettingsCache::Snapshot> {
+            std::optional<FilterSettings> fresh = read();
+            if (!fresh) {
+                return std::nullopt;
+            }
+            return std::make_shared<const FilterSettings>(std::move(*fresh));
+        })
+        .value_or(nullptr);
 }
 
 } // namespace

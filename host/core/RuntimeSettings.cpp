@@ -3,12 +3,11 @@
 #include "ProcessEnd.h"
 
 #include <common/Settings.h>
+#include <common/StampedCache.h>
 #include <platform/MessageBox.h>
-#include <platform/Registry.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 
 namespace host {
@@ -50,29 +49,16 @@ struct FilterSwitches {
 
 FilterSwitches filterSwitches()
 {
-    static std::mutex lock;
-    static std::optional<platform::registry::ChangeStamp> readAt;
-    static FilterSwitches kept;
-    // Taken before the reads: a change committed while they run leaves the stamp behind,
-    // and the next call reads again.
-    const std::optional<platform::registry::ChangeStamp> stamp = platform::registry::changeStamp();
-    if (stamp) {
-        std::lock_guard guard(lock);
-        if (readAt == stamp) {
-            return kept;
-        }
-    }
-    FilterSwitches fresh;
-    fresh.request =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
-    fresh.response =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) != 0;
-    if (stamp) {
-        std::lock_guard guard(lock);
-        readAt = stamp;
-        kept = fresh;
-    }
-    return fresh;
+    static settings::StampedCache<FilterSwitches> cache;
+    return *cache.get([] {
+        FilterSwitches fresh;
+        fresh.request =
+            settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
+        fresh.response =
+            settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) !=
+            0;
+        return std::optional<FilterSwitches>(fresh);
+    });
 }
 
 } // namespace
