@@ -18,23 +18,42 @@ constexpr const char* InvalidRegistryData = "Inavlid registry data";
 constexpr const char* InvalidRegistryStatus = "Inavlid registry status";
 } // namespace
 
+namespace {
+
+// Chain in use as the registry says it, without the message: -1 when the level is
+// unreadable. Asked for on every request chunk, so it is read again only when the
+// registry's change stamp moved.
+int chainSetting()
+{
+    static settings::StampedCache<int> cache;
+    return *cache.get([] {
+        std::optional<DWORD> connectChain = settings::readDword(
+            HKEY_LOCAL_MACHINE, settings::ChainKey, settings::ConnectChainValue);
+        if (!connectChain) {
+            return std::optional<int>(0);
+        }
+        settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
+        std::optional<DWORD> level = main.readDword(settings::AnonymityLevelValue);
+        if (!level) {
+            return std::optional<int>(-1);
+        }
+        if (*level >= 2 && *level <= 4) {
+            return std::optional<int>(1);
+        }
+        return std::optional<int>(static_cast<int>(*connectChain));
+    });
+}
+
+} // namespace
+
 int chainInUse()
 {
-    std::optional<DWORD> connectChain =
-        settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, settings::ConnectChainValue);
-    if (!connectChain) {
-        return 0;
-    }
-    settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
-    std::optional<DWORD> level = main.readDword(settings::AnonymityLevelValue);
-    if (!level) {
+    const int inUse = chainSetting();
+    // An unreadable level is told at every call, as when each call read it.
+    if (inUse < 0) {
         MessageBox(0, InvalidRegistryData, Caption, MB_OK | MB_ICONERROR);
-        return -1;
     }
-    if (*level >= 2 && *level <= 4) {
-        return 1;
-    }
-    return static_cast<int>(*connectChain);
+    return inUse;
 }
 
 namespace {

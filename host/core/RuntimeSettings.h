@@ -1,7 +1,7 @@
 #pragma once
 // The settings the proxy engine reads from the registry at each use, so that a change
-// made in a settings page takes effect on the next chunk (the filter switches are kept
-// only as long as the registry's change stamp stands still).
+// made in a settings page takes effect on the next chunk (chain in use and the filter
+// switches are kept only as long as the registry's change stamp stands still).
 
 #include <optional>
 

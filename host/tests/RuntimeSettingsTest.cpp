@@ -66,14 +66,18 @@ TEST_F(RuntimeSettingsTest, OtherLevelsLeaveTheConnectChainValueAsTheAnswer)
     }
 }
 
-TEST_F(RuntimeSettingsTest, UnreadableLevelShowsMessageAndAnswersMinusOne)
+TEST_F(RuntimeSettingsTest, UnreadableLevelShowsMessageAtEveryCallAndAnswersMinusOne)
 {
     setChain(0, std::nullopt);
-    EXPECT_EQ(host::chainInUse(), -1);
-    ASSERT_EQ(m_boxes->calls().size(), 1u);
-    EXPECT_EQ(m_boxes->calls()[0].text, "Inavlid registry data");
-    EXPECT_EQ(m_boxes->calls()[0].caption, "Umbravia");
-    EXPECT_EQ(m_boxes->calls()[0].icon(), MB_ICONERROR);
+    for (int call = 0; call < 3; ++call) {
+        EXPECT_EQ(host::chainInUse(), -1);
+    }
+    ASSERT_EQ(m_boxes->calls().size(), 3u);
+    for (const auto& box : m_boxes->calls()) {
+        EXPECT_EQ(box.text, "Inavlid registry data");
+        EXPECT_EQ(box.caption, "Umbravia");
+        EXPECT_EQ(box.icon(), MB_ICONERROR);
+    }
 }
 
 TEST_F(RuntimeSettingsTest, ChangeTakesEffectAtTheNextRead)
@@ -82,6 +86,35 @@ TEST_F(RuntimeSettingsTest, ChangeTakesEffectAtTheNextRead)
     EXPECT_EQ(host::chainInUse(), 0);
     setDword(settings::ChainKey, "CONNECTCHAIN", 1);
     EXPECT_EQ(host::chainInUse(), 1);
+}
+
+// Chain in use, asked for on every request chunk, follows a value written through
+// another handle, a deleted level and a deleted key at the next call.
+TEST_F(RuntimeSettingsTest, ChainInUseFollowsEveryChangeAtTheNextCall)
+{
+    setChain(1, 0);
+    for (int call = 0; call < 3; ++call) {
+        EXPECT_EQ(host::chainInUse(), 1);
+    }
+    HKEY chain = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, settings::ChainKey, 0, KEY_WRITE, &chain),
+              ERROR_SUCCESS);
+    const DWORD off = 0;
+    ASSERT_EQ(RegSetValueEx(chain, "CONNECTCHAIN", 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&off), sizeof off),
+              ERROR_SUCCESS);
+    RegCloseKey(chain);
+    EXPECT_EQ(host::chainInUse(), 0);
+    setDword(settings::MainKey, "ANONYMITYLEVEL", 3);
+    EXPECT_EQ(host::chainInUse(), 1);
+    EXPECT_TRUE(m_boxes->calls().empty());
+    settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_WRITE);
+    ASSERT_EQ(RegDeleteValue(main.get(), "ANONYMITYLEVEL"), ERROR_SUCCESS);
+    EXPECT_EQ(host::chainInUse(), -1);
+    EXPECT_EQ(m_boxes->calls().size(), 1u);
+    ASSERT_EQ(SHDeleteKey(HKEY_LOCAL_MACHINE, settings::ChainKey), ERROR_SUCCESS);
+    EXPECT_EQ(host::chainInUse(), 0);
+    EXPECT_EQ(m_boxes->calls().size(), 1u);
 }
 
 TEST_F(RuntimeSettingsTest, FilterSwitchesAreTheDefaultValuesOfReqAndRes)
