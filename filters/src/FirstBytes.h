@@ -1,12 +1,17 @@
 #pragma once
 // The response words' first-byte filter: which of 64 positions may begin a word, for
-// the closer look in ResponseWords. A '<' before the first two letters of a wanted tag
-// name ("sc", "ti", "td", "ob", any case), also after a '/'; "onu" and "onco"; "window"
-// with its '.' and the 'o' or 's' after it; ".s" with the 'f' of ".swf"; "setT". Reads
-// FirstBytesReach bytes past the block.
+// the closer look in ResponseWords. Every word is told by its first byte and the first
+// letter of its name (for a tag the letter after "<" or "</", otherwise the second byte),
+// and then by one or two more bytes: "<sc", "<ti"/"<td", "<ob" (any case, also after
+// "</"), "onu"/"onco", "wind", ".s?f", "setT". The pair of first byte and letter picks
+// one of sixteen slots (their XOR's low four bits, one byte shuffle), and the slot holds
+// what the bytes must be. Where a slot allows two letters it lets a few more through
+// ("<th", "one"); ResponseWords names and checks every candidate, so a position let
+// through in vain costs only that look. Reads FirstBytesReach bytes past the block.
 //
-// Written once in GCC's vector extensions and compiled twice: for the baseline (SSE2)
-// here, and with AVX2 in FirstBytesAvx2.cpp, used when the processor has it.
+// Written once over two byte operations (a shuffle and a select) and compiled twice:
+// with SSSE3 in FirstBytesSsse3.cpp and with AVX2 in FirstBytesAvx2.cpp, each used when
+// the processor has it; elsewhere every position gets the closer look.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,29 +22,73 @@ namespace filters {
 constexpr std::size_t FirstBytesBlock = 64;
 constexpr std::size_t FirstBytesReach = 7;
 
-// Bit k set: position p + k may begin a word. The AVX2 build where the processor has
-// it, else the baseline one.
+// Bit k set: position p + k may begin a word. The best build this processor has.
 std::uint64_t firstBytes64(const char* p);
 // The bits of blocks consecutive blocks from p into out[0 .. blocks).
 void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out);
-// The two builds, for FirstBytes.cpp and the tests: the baseline one (SSE2 on x86-64,
-// every bit set elsewhere) and the AVX2 one (x86-64 only; call it only when
-// firstBytesAvx2Available()).
-std::uint64_t firstBytes64Baseline(const char* p);
-std::uint64_t firstBytes64Avx2(const char* p);
-void firstBytesBlocksBaseline(const char* p, std::size_t blocks, std::uint64_t* out);
-void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out);
+// The builds, for FirstBytes.cpp and the tests; call one only when it is available.
+// Without either, every bit is set.
+bool firstBytesSsse3Available();
 bool firstBytesAvx2Available();
+std::uint64_t firstBytes64Ssse3(const char* p);
+std::uint64_t firstBytes64Avx2(const char* p);
+void firstBytesBlocksSsse3(const char* p, std::size_t blocks, std::uint64_t* out);
+void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out);
 
 namespace detail {
-namespace {
 
-typedef char Bytes16 __attribute__((vector_size(16)));
-typedef char Bytes32 __attribute__((vector_size(32)));
+// The slots: the first byte and the name's first letter (small), then the bytes after
+// them as (byte & mask) == expected: the name's second letter (small; for a tag after
+// "</" the byte after it) and the fourth byte as it stands.
+struct FirstBytesSlots {
+    char first[16];
+    char letter[16];
+    char secondMask[16];
+    char second[16];
+    char fourthMask[16];
+    char fourth[16];
+};
 
-// Lanes of -1 where a word may begin, over as many positions from p as V has lanes.
-template <typename V> inline V firstBytesLanes(const char* p)
+constexpr FirstBytesSlots firstBytesSlots()
 {
+    struct Row {
+        char first, letter, secondMask, second, fourthMask, fourth;
+    };
+    constexpr char All = char(0xFF);
+    const Row rows[] = {
+        {'<', 's', All, 'c', 0, 0},                    // script
+        {'<', 't', char(0xF2), 0x60, 0, 0},            // title, td: 'i' or 'd' (and ` a e h l m)
+        {'<', 'o', All, 'b', 0, 0},                    // object
+        {'o', 'n', char(0xE9), 0x61, char(0xFE), 'n'}, // onunload, oncontextmenu: 'u' or 'c'
+        {'w', 'i', All, 'n', All, 'd'},                // window.
+        {'.', 's', 0, 0, char(0xDF), 'F'},             // .swf, any case
+        {'s', 'e', All, 't', All, 'T'},                // setTimeout
+    };
+    FirstBytesSlots slots{};
+    for (const Row& row : rows) {
+        const int slot = (row.first ^ row.letter) & 15;
+        if (slots.letter[slot] != 0) {
+            throw "two rows share a slot"; // stops the compilation
+        }
+        slots.first[slot] = row.first;
+        slots.letter[slot] = row.letter;
+        slots.secondMask[slot] = row.secondMask;
+        slots.second[slot] = row.second;
+        slots.fourthMask[slot] = row.fourthMask;
+        slots.fourth[slot] = row.fourth;
+    }
+    return slots;
+}
+
+inline constexpr FirstBytesSlots Slots = firstBytesSlots();
+
+// Lanes of -1 where a word may begin, over as many positions from p as Ops::V has
+// lanes. Ops gives the shuffle (a slot's byte of a table) and the select. A slot left
+// empty holds 0 as its letter, which a small letter never equals, and a pair whose XOR
+// has its top bit set reads 0 from every table.
+template <typename Ops> inline typename Ops::V firstBytesLanes(const char* p, const Ops& ops)
+{
+    using V = typename Ops::V;
     auto load = [p](int at) {
         V v;
         std::memcpy(&v, p + at, sizeof v);
@@ -47,28 +96,19 @@ template <typename V> inline V firstBytesLanes(const char* p)
     };
     const V v0 = load(0);
     const V v1 = load(1);
-    const V v2 = load(2);
-    const V v3 = load(3);
-    const V v6 = load(6);
-    const V v7 = load(7);
     const V l1 = v1 | 0x20;
-    const V l2 = v2 | 0x20;
-    const V l3 = v3 | 0x20;
-    // A tag name's first two letters: after "<", or after "</".
+    const V l2 = load(2) | 0x20;
+    const V v3 = load(3);
     const V closing = v1 == '/';
-    const V n0 = (l1 & ~closing) | (l2 & closing);
-    const V n1 = (l2 & ~closing) | (l3 & closing);
-    const V names = ((n0 == 's') & (n1 == 'c')) | ((n0 == 't') & ((n1 == 'i') | (n1 == 'd'))) |
-                    ((n0 == 'o') & (n1 == 'b'));
-    const V tags = (v0 == '<') & names;
-    const V on = (v0 == 'o') & (v1 == 'n') & ((v2 == 'u') | ((v2 == 'c') & (v3 == 'o')));
-    const V window = (v0 == 'w') & (v6 == '.') & ((v7 == 'o') | (v7 == 's'));
-    const V flash = (v0 == '.') & (l1 == 's') & (l3 == 'f');
-    const V timer = (v0 == 's') & (v3 == 'T');
-    return tags | on | window | flash | timer;
+    const V letter = ops.select(closing, l2, l1);
+    const V second = ops.select(closing, v3 | 0x20, l2);
+    const V slot = v0 ^ letter;
+    const V pair = (v0 == ops.lookup(ops.first, slot)) & (letter == ops.lookup(ops.letter, slot));
+    const V secondOk = (second & ops.lookup(ops.secondMask, slot)) == ops.lookup(ops.second, slot);
+    const V fourthOk = (v3 & ops.lookup(ops.fourthMask, slot)) == ops.lookup(ops.fourth, slot);
+    return pair & secondOk & fourthOk;
 }
 
-} // namespace
 } // namespace detail
 
 } // namespace filters

@@ -8,19 +8,59 @@
 
 namespace filters {
 
+namespace {
+
+typedef char Bytes32 __attribute__((vector_size(32)));
+
+struct Avx2Ops {
+    using V = Bytes32;
+
+    // The 16 bytes of table in both halves, as the shuffle looks up within each half.
+    static V table(const char (&bytes)[16])
+    {
+        V v;
+        std::memcpy(&v, bytes, 16);
+        std::memcpy(reinterpret_cast<char*>(&v) + 16, bytes, 16);
+        return v;
+    }
+    static V lookup(V table, V index)
+    {
+        return V(_mm256_shuffle_epi8(__m256i(table), __m256i(index)));
+    }
+    static V select(V mask, V yes, V no)
+    {
+        return V(_mm256_blendv_epi8(__m256i(no), __m256i(yes), __m256i(mask)));
+    }
+
+    V first = table(detail::Slots.first);
+    V letter = table(detail::Slots.letter);
+    V secondMask = table(detail::Slots.secondMask);
+    V second = table(detail::Slots.second);
+    V fourthMask = table(detail::Slots.fourthMask);
+    V fourth = table(detail::Slots.fourth);
+};
+
+std::uint64_t block64(const char* p, const Avx2Ops& ops)
+{
+    const auto low =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(__m256i(detail::firstBytesLanes(p, ops))));
+    const auto high = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(__m256i(detail::firstBytesLanes(p + 32, ops))));
+    return std::uint64_t{low} | std::uint64_t{high} << 32;
+}
+
+} // namespace
+
 std::uint64_t firstBytes64Avx2(const char* p)
 {
-    const detail::Bytes32 low = detail::firstBytesLanes<detail::Bytes32>(p);
-    const detail::Bytes32 high = detail::firstBytesLanes<detail::Bytes32>(p + 32);
-    const auto lowMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(__m256i(low)));
-    const auto highMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(__m256i(high)));
-    return std::uint64_t{lowMask} | std::uint64_t{highMask} << 32;
+    return block64(p, Avx2Ops{});
 }
 
 void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out)
 {
+    const Avx2Ops ops;
     for (std::size_t block = 0; block < blocks; ++block) {
-        out[block] = firstBytes64Avx2(p + FirstBytesBlock * block);
+        out[block] = block64(p + FirstBytesBlock * block, ops);
     }
 }
 

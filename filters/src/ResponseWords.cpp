@@ -160,10 +160,10 @@ bool ResponseWords::standsAt(Word word, std::size_t pos) const
 }
 
 // Calls found(word) for every wanted word that stands at pos, looking only at the words
-// that can begin with the byte there. Screened: pos passed the first-byte filter, which
-// has looked at the bytes that tell the words apart, and at least FirstBytesReach bytes
-// follow it; the word is then named without a look at the rest of it (the rules check
-// every candidate they use).
+// that can begin with the byte there. Screened: pos passed the first-byte filter and at
+// least FirstBytesReach bytes follow it; the word is then named by the bytes that tell
+// the words apart, without a look at the rest of it (the rules check every candidate
+// they use).
 template <bool Screened, typename Found>
 void ResponseWords::classify(std::size_t pos, Found found) const
 {
