@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -140,7 +141,9 @@ int main(int argc, char** argv)
         reinterpret_cast<FreeFilteredDataBufFn>(dlsym(module, contract::FreeFilteredDataBuf));
     configure(registerDll);
 
-    const int runs = 3000;
+    // FILTERS_BENCH_RUNS: more calls per figure, e.g. for a profiler.
+    const char* runsSetting = std::getenv("FILTERS_BENCH_RUNS");
+    const int runs = runsSetting != nullptr ? std::max(1, std::atoi(runsSetting)) : 3000;
     const double read = medianMicroseconds(runs, [] {
         settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, "BLOCKPOPUPS");
     });
