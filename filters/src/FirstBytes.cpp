@@ -1,8 +1,12 @@
 #include "FirstBytes.h"
 
+#include <atomic>
+
 namespace filters {
 
 namespace {
+
+std::atomic<FirstBytesBuild> chosenBuild{FirstBytesBuild::Best};
 
 // Without a build for this processor every position gets the closer look.
 void everyPosition(std::size_t blocks, std::uint64_t* out)
@@ -12,7 +16,24 @@ void everyPosition(std::size_t blocks, std::uint64_t* out)
     }
 }
 
+bool avx2InUse()
+{
+    return chosenBuild.load(std::memory_order_relaxed) == FirstBytesBuild::Best &&
+           firstBytesAvx2Available();
+}
+
+bool ssse3InUse()
+{
+    return chosenBuild.load(std::memory_order_relaxed) != FirstBytesBuild::EveryPosition &&
+           firstBytesSsse3Available();
+}
+
 } // namespace
+
+void useFirstBytesBuild(FirstBytesBuild build)
+{
+    chosenBuild.store(build, std::memory_order_relaxed);
+}
 
 #if defined(__x86_64__)
 bool firstBytesSsse3Available()
@@ -60,17 +81,17 @@ void firstBytesBlocksAvx2(const char*, std::size_t blocks, std::uint64_t* out)
 
 std::uint64_t firstBytes64(const char* p)
 {
-    if (firstBytesAvx2Available()) {
+    if (avx2InUse()) {
         return firstBytes64Avx2(p);
     }
-    return firstBytesSsse3Available() ? firstBytes64Ssse3(p) : ~std::uint64_t{0};
+    return ssse3InUse() ? firstBytes64Ssse3(p) : ~std::uint64_t{0};
 }
 
 void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out)
 {
-    if (firstBytesAvx2Available()) {
+    if (avx2InUse()) {
         firstBytesBlocksAvx2(p, blocks, out);
-    } else if (firstBytesSsse3Available()) {
+    } else if (ssse3InUse()) {
         firstBytesBlocksSsse3(p, blocks, out);
     } else {
         everyPosition(blocks, out);

@@ -30,6 +30,11 @@ void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out);
 // Without either, every bit is set.
 bool firstBytesSsse3Available();
 bool firstBytesAvx2Available();
+// Which build firstBytes64 and firstBytesBlocks use from now on, for the tests that hold
+// each of them to the reference: the best the processor has (the default), the SSSE3
+// build (where available), or none, every position getting the closer look.
+enum class FirstBytesBuild { Best, Ssse3, EveryPosition };
+void useFirstBytesBuild(FirstBytesBuild build);
 std::uint64_t firstBytes64Ssse3(const char* p);
 std::uint64_t firstBytes64Avx2(const char* p);
 void firstBytesBlocksSsse3(const char* p, std::size_t blocks, std::uint64_t* out);

@@ -6,6 +6,7 @@
 // and fragments of them.
 
 #include "DifferentialCheck.h"
+#include "FirstBytes.h"
 
 #include <platform/WinInet.h>
 
@@ -264,7 +265,8 @@ TEST_F(Differential, RequestFilterMatchesTheReferenceUnderEverySetting)
     EXPECT_EQ(runs, texts.size() * (2u << DifferentialCheck::RequestSwitches));
 }
 
-TEST_F(Differential, ResponseFilterMatchesTheReferenceUnderEverySetting)
+// Every page text under every combination of the response switches and levels.
+void expectResponsesMatchTheReference()
 {
     std::vector<std::string> texts = PageTexts;
     for (const std::string& text : generated(PagePieces, 11, 150, 400)) {
@@ -295,6 +297,28 @@ TEST_F(Differential, ResponseFilterMatchesTheReferenceUnderEverySetting)
         }
     }
     EXPECT_EQ(runs, texts.size() * (1u << DifferentialCheck::ResponseSwitches));
+}
+
+TEST_F(Differential, ResponseFilterMatchesTheReferenceUnderEverySetting)
+{
+    expectResponsesMatchTheReference();
+}
+
+// The first-byte filter's other builds: the SSSE3 one, and none at all, where every
+// position is named by its first bytes alone and the rules' checks do the rest.
+TEST_F(Differential, ResponseFilterMatchesTheReferenceWithEveryFirstByteBuild)
+{
+    struct Restore {
+        ~Restore() { useFirstBytesBuild(FirstBytesBuild::Best); }
+    } restore;
+    if (firstBytesSsse3Available()) {
+        SCOPED_TRACE("SSSE3 build");
+        useFirstBytesBuild(FirstBytesBuild::Ssse3);
+        expectResponsesMatchTheReference();
+    }
+    SCOPED_TRACE("every position");
+    useFirstBytesBuild(FirstBytesBuild::EveryPosition);
+    expectResponsesMatchTheReference();
 }
 
 // A scramble can spell a later rule's word with the bytes around it; the generator is
