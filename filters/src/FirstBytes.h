@@ -7,7 +7,8 @@
 // one of sixteen slots (their XOR's low four bits, one byte shuffle), and the slot holds
 // what the bytes must be. Where a slot allows two letters it lets a few more through
 // ("<th", "one"); ResponseWords names and checks every candidate, so a position let
-// through in vain costs only that look. Reads FirstBytesReach bytes past the block.
+// through in vain costs only that look. Reads at most FirstBytesReach bytes past the
+// block.
 //
 // Written once over two byte operations (a shuffle and a select) and compiled twice:
 // with SSSE3 in FirstBytesSsse3.cpp and with AVX2 in FirstBytesAvx2.cpp, each used when
@@ -30,15 +31,15 @@ void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out);
 // Without either, every bit is set.
 bool firstBytesSsse3Available();
 bool firstBytesAvx2Available();
+std::uint64_t firstBytes64Ssse3(const char* p);
+std::uint64_t firstBytes64Avx2(const char* p);
+void firstBytesBlocksSsse3(const char* p, std::size_t blocks, std::uint64_t* out);
+void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out);
 // Which build firstBytes64 and firstBytesBlocks use from now on, for the tests that hold
 // each of them to the reference: the best the processor has (the default), the SSSE3
 // build (where available), or none, every position getting the closer look.
 enum class FirstBytesBuild { Best, Ssse3, EveryPosition };
 void useFirstBytesBuild(FirstBytesBuild build);
-std::uint64_t firstBytes64Ssse3(const char* p);
-std::uint64_t firstBytes64Avx2(const char* p);
-void firstBytesBlocksSsse3(const char* p, std::size_t blocks, std::uint64_t* out);
-void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out);
 
 namespace detail {
 
