@@ -88,6 +88,26 @@ constexpr FirstBytesSlots firstBytesSlots()
 
 inline constexpr FirstBytesSlots Slots = firstBytesSlots();
 
+// The slot tables as a build's vectors (Ops::table fills one from 16 bytes).
+template <typename Ops, typename V> struct SlotVectors {
+    V first = Ops::table(Slots.first);
+    V letter = Ops::table(Slots.letter);
+    V secondMask = Ops::table(Slots.secondMask);
+    V second = Ops::table(Slots.second);
+    V fourthMask = Ops::table(Slots.fourthMask);
+    V fourth = Ops::table(Slots.fourth);
+};
+
+// The bits of consecutive blocks through a build's look at one block.
+template <typename Ops, typename Block64>
+inline void eachBlock(const char* p, std::size_t blocks, std::uint64_t* out, Block64 block64)
+{
+    const Ops ops;
+    for (std::size_t block = 0; block < blocks; ++block) {
+        out[block] = block64(p + FirstBytesBlock * block, ops);
+    }
+}
+
 // Lanes of -1 where a word may begin, over as many positions from p as Ops::V has
 // lanes. Ops gives the shuffle (a slot's byte of a table) and the select. A slot left
 // empty holds 0 as its letter, which a small letter never equals, and a pair whose XOR

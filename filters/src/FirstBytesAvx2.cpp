@@ -12,7 +12,7 @@ namespace {
 
 typedef char Bytes32 __attribute__((vector_size(32)));
 
-struct Avx2Ops {
+struct Avx2Ops : detail::SlotVectors<Avx2Ops, Bytes32> {
     using V = Bytes32;
 
     // The 16 bytes of table in both halves, as the shuffle looks up within each half.
@@ -31,13 +31,6 @@ struct Avx2Ops {
     {
         return V(_mm256_blendv_epi8(__m256i(no), __m256i(yes), __m256i(mask)));
     }
-
-    V first = table(detail::Slots.first);
-    V letter = table(detail::Slots.letter);
-    V secondMask = table(detail::Slots.secondMask);
-    V second = table(detail::Slots.second);
-    V fourthMask = table(detail::Slots.fourthMask);
-    V fourth = table(detail::Slots.fourth);
 };
 
 std::uint64_t block64(const char* p, const Avx2Ops& ops)
@@ -58,10 +51,7 @@ std::uint64_t firstBytes64Avx2(const char* p)
 
 void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out)
 {
-    const Avx2Ops ops;
-    for (std::size_t block = 0; block < blocks; ++block) {
-        out[block] = block64(p + FirstBytesBlock * block, ops);
-    }
+    detail::eachBlock<Avx2Ops>(p, blocks, out, block64);
 }
 
 } // namespace filters

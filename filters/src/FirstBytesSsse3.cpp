@@ -12,7 +12,7 @@ namespace {
 
 typedef char Bytes16 __attribute__((vector_size(16)));
 
-struct Ssse3Ops {
+struct Ssse3Ops : detail::SlotVectors<Ssse3Ops, Bytes16> {
     using V = Bytes16;
 
     static V table(const char (&bytes)[16])
@@ -27,13 +27,6 @@ struct Ssse3Ops {
     }
     // SSSE3 has no byte blend.
     static V select(V mask, V yes, V no) { return no ^ ((no ^ yes) & mask); }
-
-    V first = table(detail::Slots.first);
-    V letter = table(detail::Slots.letter);
-    V secondMask = table(detail::Slots.secondMask);
-    V second = table(detail::Slots.second);
-    V fourthMask = table(detail::Slots.fourthMask);
-    V fourth = table(detail::Slots.fourth);
 };
 
 std::uint64_t block64(const char* p, const Ssse3Ops& ops)
@@ -56,10 +49,7 @@ std::uint64_t firstBytes64Ssse3(const char* p)
 
 void firstBytesBlocksSsse3(const char* p, std::size_t blocks, std::uint64_t* out)
 {
-    const Ssse3Ops ops;
-    for (std::size_t block = 0; block < blocks; ++block) {
-        out[block] = block64(p + FirstBytesBlock * block, ops);
-    }
+    detail::eachBlock<Ssse3Ops>(p, blocks, out, block64);
 }
 
 } // namespace filters
