@@ -20,27 +20,35 @@ constexpr const char* InvalidRegistryStatus = "Inavlid registry status";
 
 namespace {
 
-// Chain in use as the registry says it, without the message: -1 when the level is
-// unreadable. Asked for on every request chunk, so it is read again only when the
-// registry's change stamp moved.
-int chainSetting()
+// Chain in use as the registry says it, and whether the level was unreadable (the
+// message is not part of it). Asked for on every request chunk, so it is read again
+// only when the registry's change stamp moved.
+struct ChainSetting {
+    int inUse = 0;
+    bool levelUnreadable = false;
+};
+
+ChainSetting chainSetting()
 {
-    static settings::StampedCache<int> cache;
+    static settings::StampedCache<ChainSetting> cache;
     return *cache.get([] {
+        ChainSetting setting;
         std::optional<DWORD> connectChain = settings::readDword(
             HKEY_LOCAL_MACHINE, settings::ChainKey, settings::ConnectChainValue);
         if (!connectChain) {
-            return std::optional<int>(0);
+            return std::optional<ChainSetting>(setting);
         }
         settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
         std::optional<DWORD> level = main.readDword(settings::AnonymityLevelValue);
         if (!level) {
-            return std::optional<int>(-1);
+            setting.inUse = -1;
+            setting.levelUnreadable = true;
+        } else if (*level >= 2 && *level <= 4) {
+            setting.inUse = 1;
+        } else {
+            setting.inUse = static_cast<int>(*connectChain);
         }
-        if (*level >= 2 && *level <= 4) {
-            return std::optional<int>(1);
-        }
-        return std::optional<int>(static_cast<int>(*connectChain));
+        return std::optional<ChainSetting>(setting);
     });
 }
 
@@ -48,12 +56,12 @@ int chainSetting()
 
 int chainInUse()
 {
-    const int inUse = chainSetting();
+    const ChainSetting setting = chainSetting();
     // An unreadable level is told at every call, as when each call read it.
-    if (inUse < 0) {
+    if (setting.levelUnreadable) {
         MessageBox(0, InvalidRegistryData, Caption, MB_OK | MB_ICONERROR);
     }
-    return inUse;
+    return setting.inUse;
 }
 
 namespace {

@@ -63,7 +63,11 @@ TEST_F(RuntimeSettingsTest, OtherLevelsLeaveTheConnectChainValueAsTheAnswer)
         EXPECT_EQ(host::chainInUse(), 0) << "level " << level;
         setChain(1, level);
         EXPECT_EQ(host::chainInUse(), 1) << "level " << level;
+        // A value with its top bit set is still a readable yes, not an unreadable level.
+        setChain(0xFFFFFFFF, level);
+        EXPECT_NE(host::chainInUse(), 0) << "level " << level;
     }
+    EXPECT_TRUE(m_boxes->calls().empty());
 }
 
 TEST_F(RuntimeSettingsTest, UnreadableLevelShowsMessageAtEveryCallAndAnswersMinusOne)
