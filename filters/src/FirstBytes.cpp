@@ -16,16 +16,26 @@ void everyPosition(std::size_t blocks, std::uint64_t* out)
     }
 }
 
+// The builds in order, best first. A build may be used when the chosen one is it or a
+// better one and the processor has it; the calls below take the best that may.
+bool inUse(FirstBytesBuild build, bool available)
+{
+    return chosenBuild.load(std::memory_order_relaxed) <= build && available;
+}
+
+bool avx512InUse()
+{
+    return inUse(FirstBytesBuild::Best, firstBytesAvx512Available());
+}
+
 bool avx2InUse()
 {
-    return chosenBuild.load(std::memory_order_relaxed) == FirstBytesBuild::Best &&
-           firstBytesAvx2Available();
+    return inUse(FirstBytesBuild::Avx2, firstBytesAvx2Available());
 }
 
 bool ssse3InUse()
 {
-    return chosenBuild.load(std::memory_order_relaxed) != FirstBytesBuild::EveryPosition &&
-           firstBytesSsse3Available();
+    return inUse(FirstBytesBuild::Ssse3, firstBytesSsse3Available());
 }
 
 } // namespace
@@ -47,6 +57,12 @@ bool firstBytesAvx2Available()
     static const bool avx2 = __builtin_cpu_supports("avx2");
     return avx2;
 }
+
+bool firstBytesAvx512Available()
+{
+    static const bool avx512 = __builtin_cpu_supports("avx512bw");
+    return avx512;
+}
 #else
 bool firstBytesSsse3Available()
 {
@@ -54,6 +70,11 @@ bool firstBytesSsse3Available()
 }
 
 bool firstBytesAvx2Available()
+{
+    return false;
+}
+
+bool firstBytesAvx512Available()
 {
     return false;
 }
@@ -77,10 +98,23 @@ void firstBytesBlocksAvx2(const char*, std::size_t blocks, std::uint64_t* out)
 {
     everyPosition(blocks, out);
 }
+
+std::uint64_t firstBytes64Avx512(const char*)
+{
+    return ~std::uint64_t{0};
+}
+
+void firstBytesBlocksAvx512(const char*, std::size_t blocks, std::uint64_t* out)
+{
+    everyPosition(blocks, out);
+}
 #endif
 
 std::uint64_t firstBytes64(const char* p)
 {
+    if (avx512InUse()) {
+        return firstBytes64Avx512(p);
+    }
     if (avx2InUse()) {
         return firstBytes64Avx2(p);
     }
@@ -89,7 +123,9 @@ std::uint64_t firstBytes64(const char* p)
 
 void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out)
 {
-    if (avx2InUse()) {
+    if (avx512InUse()) {
+        firstBytesBlocksAvx512(p, blocks, out);
+    } else if (avx2InUse()) {
         firstBytesBlocksAvx2(p, blocks, out);
     } else if (ssse3InUse()) {
         firstBytesBlocksSsse3(p, blocks, out);

@@ -11,8 +11,9 @@
 // block.
 //
 // Written once over two byte operations (a shuffle and a select) and compiled twice:
-// with SSSE3 in FirstBytesSsse3.cpp and with AVX2 in FirstBytesAvx2.cpp, each used when
-// the processor has it; elsewhere every position gets the closer look.
+// with SSSE3 in FirstBytesSsse3.cpp and with AVX2 in FirstBytesAvx2.cpp. The AVX-512 build
+// in FirstBytesAvx512.cpp gives the same bits with mask operations. The best build the
+// processor has is used; elsewhere every position gets the closer look.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,14 +32,18 @@ void firstBytesBlocks(const char* p, std::size_t blocks, std::uint64_t* out);
 // Without either, every bit is set.
 bool firstBytesSsse3Available();
 bool firstBytesAvx2Available();
+bool firstBytesAvx512Available();
 std::uint64_t firstBytes64Ssse3(const char* p);
 std::uint64_t firstBytes64Avx2(const char* p);
+std::uint64_t firstBytes64Avx512(const char* p);
 void firstBytesBlocksSsse3(const char* p, std::size_t blocks, std::uint64_t* out);
 void firstBytesBlocksAvx2(const char* p, std::size_t blocks, std::uint64_t* out);
+void firstBytesBlocksAvx512(const char* p, std::size_t blocks, std::uint64_t* out);
 // Which build firstBytes64 and firstBytesBlocks use from now on, for the tests that hold
-// each of them to the reference: the best the processor has (the default), the SSSE3
-// build (where available), or none, every position getting the closer look.
-enum class FirstBytesBuild { Best, Ssse3, EveryPosition };
+// each of them to the reference: the best the processor has (the default), the AVX2 or
+// the SSSE3 build (or the best below it that the processor has), or none, every position
+// getting the closer look.
+enum class FirstBytesBuild { Best, Avx2, Ssse3, EveryPosition };
 void useFirstBytesBuild(FirstBytesBuild build);
 
 namespace detail {

@@ -304,13 +304,19 @@ TEST_F(Differential, ResponseFilterMatchesTheReferenceUnderEverySetting)
     expectResponsesMatchTheReference();
 }
 
-// The first-byte filter's other builds: the SSSE3 one, and none at all, where every
-// position is named by its first bytes alone and the rules' checks do the rest.
+// The first-byte filter's other builds: the AVX2 one where AVX-512 is the best, the SSSE3
+// one, and none at all, where every position is named by its first bytes alone and the
+// rules' checks do the rest.
 TEST_F(Differential, ResponseFilterMatchesTheReferenceWithEveryFirstByteBuild)
 {
     struct Restore {
         ~Restore() { useFirstBytesBuild(FirstBytesBuild::Best); }
     } restore;
+    if (firstBytesAvx512Available() && firstBytesAvx2Available()) {
+        SCOPED_TRACE("AVX2 build");
+        useFirstBytesBuild(FirstBytesBuild::Avx2);
+        expectResponsesMatchTheReference();
+    }
     if (firstBytesSsse3Available()) {
         SCOPED_TRACE("SSSE3 build");
         useFirstBytesBuild(FirstBytesBuild::Ssse3);

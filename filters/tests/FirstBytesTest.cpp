@@ -1,4 +1,4 @@
-// The response words' first-byte filter: both builds (SSSE3 and AVX2) agree, every word
+// The response words' first-byte filter: the builds (SSSE3, AVX2, AVX-512) agree, every word
 // that begins in a block has its bit wherever it stands and whatever stands around it,
 // and common markup that is none of the words takes no closer look.
 
@@ -39,6 +39,9 @@ std::vector<std::pair<const char*, std::uint64_t (*)(const char*)>> builds()
     }
     if (firstBytesAvx2Available()) {
         available.emplace_back("AVX2", firstBytes64Avx2);
+    }
+    if (firstBytesAvx512Available()) {
+        available.emplace_back("AVX-512", firstBytes64Avx512);
     }
     return available;
 }
@@ -98,15 +101,28 @@ TEST(FirstBytes, CommonMarkupThatIsNoWordLetsNothingThrough)
     }
 }
 
-TEST(FirstBytes, BothBuildsAgree)
+// Also over every byte value: the AVX-512 build looks at the letters as they stand, so a
+// byte that differs from a word's letter only in the small-letter bit, a zero and a byte
+// with the top bit set must be told apart as the other builds tell them.
+TEST(FirstBytes, TheBuildsAgree)
 {
-    if (!firstBytesAvx2Available()) {
+    if (builds().size() < 2) {
         GTEST_SKIP() << "gap: this processor has no AVX2, so only the SSSE3 build runs";
     }
     std::mt19937 random(3);
-    for (int round = 0; round < 20000; ++round) {
-        const std::string text = noise(random, 64 + FirstBytesReach);
-        ASSERT_EQ(firstBytes64Avx2(text.data()), firstBytes64Ssse3(text.data())) << text;
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    for (int round = 0; round < 40000; ++round) {
+        std::string text = noise(random, 64 + FirstBytesReach);
+        if (round % 2 == 1) {
+            for (char& c : text) {
+                if (anyByte(random) < 64) {
+                    c = static_cast<char>(anyByte(random));
+                }
+            }
+        }
+        for (const auto& [name, build] : builds()) {
+            ASSERT_EQ(build(text.data()), firstBytes64Ssse3(text.data())) << name << ": " << text;
+        }
     }
 }
 
@@ -119,13 +135,20 @@ TEST(FirstBytes, BlocksAtOnceGiveEachBlocksOwnBits)
         const std::size_t blocks = 1 + round % 9;
         const std::string text = noise(random, blocks * 64 + FirstBytesReach);
         std::vector<std::uint64_t> ssse3(blocks);
+        std::vector<std::uint64_t> avx2(blocks);
         std::vector<std::uint64_t> chosen(blocks);
         firstBytesBlocksSsse3(text.data(), blocks, ssse3.data());
+        if (firstBytesAvx2Available()) {
+            firstBytesBlocksAvx2(text.data(), blocks, avx2.data());
+        }
         firstBytesBlocks(text.data(), blocks, chosen.data());
         for (std::size_t block = 0; block < blocks; ++block) {
-            const std::uint64_t alone = firstBytes64(text.data() + 64 * block);
-            ASSERT_EQ(ssse3[block], firstBytes64Ssse3(text.data() + 64 * block)) << text;
-            ASSERT_EQ(chosen[block], alone) << text;
+            const char* at = text.data() + 64 * block;
+            ASSERT_EQ(ssse3[block], firstBytes64Ssse3(at)) << text;
+            if (firstBytesAvx2Available()) {
+                ASSERT_EQ(avx2[block], firstBytes64Avx2(at)) << text;
+            }
+            ASSERT_EQ(chosen[block], firstBytes64(at)) << text;
         }
     }
 }
