@@ -30,8 +30,8 @@ void refuseChunk(char* bytes, int length)
 
 char* filterRequest(char* request, int length, unsigned int* outLength, const char* localAddress)
 {
-    const filters::SettingsCache::Snapshot settings = filters::SettingsCache::forRequest();
-    if (!settings) {
+    const filters::FilterSettings* settings = filters::SettingsCache::forRequestOnThisThread();
+    if (settings == nullptr) {
         refuseChunk(request, length);
         return nullptr;
     }
@@ -62,8 +62,8 @@ char* filterRequest(char* request, int length, unsigned int* outLength, const ch
 
 void filterResponse(char* response, int length)
 {
-    const filters::SettingsCache::Snapshot settings = filters::SettingsCache::forResponse();
-    if (!settings) {
+    const filters::FilterSettings* settings = filters::SettingsCache::forResponseOnThisThread();
+    if (settings == nullptr) {
         refuseChunk(response, length);
         return;
     }

@@ -31,6 +31,34 @@ SettingsCache::Snapshot cached(settings::StampedCache<SettingsCache::Snapshot>& 
 
 } // namespace
 
+namespace {
+
+// The thread's reference to one side's snapshot; null when broken (never kept).
+const FilterSettings* onThisThread(settings::ThreadCopy<SettingsCache::Snapshot>& copy,
+                                   SettingsCache::Snapshot (*shared)())
+{
+    const SettingsCache::Snapshot* snapshot =
+        copy.get([shared]() -> std::optional<SettingsCache::Snapshot> {
+            SettingsCache::Snapshot fresh = shared();
+            return fresh ? std::optional(std::move(fresh)) : std::nullopt;
+        });
+    return snapshot != nullptr ? snapshot->get() : nullptr;
+}
+
+} // namespace
+
+const FilterSettings* SettingsCache::forRequestOnThisThread()
+{
+    thread_local settings::ThreadCopy<Snapshot> copy;
+    return onThisThread(copy, forRequest);
+}
+
+const FilterSettings* SettingsCache::forResponseOnThisThread()
+{
+    thread_local settings::ThreadCopy<Snapshot> copy;
+    return onThisThread(copy, forResponse);
+}
+
 SettingsCache::Snapshot SettingsCache::forRequest()
 {
     return cached(g_request, [] {

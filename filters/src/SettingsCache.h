@@ -21,6 +21,14 @@ public:
     static Snapshot forRequest();
     // The response side's settings (Res, the level), presets applied; null when broken.
     static Snapshot forResponse();
+
+    // The same, as the calling thread keeps them: each connection thread holds its own
+    // reference with the stamp it was taken at, so a call while the stamp stands still
+    // takes no lock and leaves the snapshot's shared count alone (the threads would
+    // otherwise pass both between the processors at every chunk). Valid until the
+    // thread's next call of the same function.
+    static const FilterSettings* forRequestOnThisThread();
+    static const FilterSettings* forResponseOnThisThread();
 };
 
 } // namespace filters

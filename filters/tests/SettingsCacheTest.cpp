@@ -7,8 +7,12 @@
 #include <platform/Environment.h>
 #include <platform/Registry.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace filters::testing {
 namespace {
@@ -19,6 +23,51 @@ const std::string Request = "GET http://www.example.com/a.html HTTP/1.1\r\n"
                             "Host: www.example.com\r\n"
                             "User-Agent: Mozilla/4.0\r\n"
                             "\r\n";
+
+// A thread that lives on between the calls it is given, as a connection thread does, so
+// that what it keeps of the settings outlasts each call.
+class LastingThread {
+public:
+    LastingThread() : m_thread([this] { serve(); }) {}
+    ~LastingThread()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    // Runs call on the thread and waits for it.
+    void run(const std::function<void()>& call)
+    {
+        std::unique_lock lock(m_mutex);
+        m_call = &call;
+        m_wake.notify_all();
+        m_wake.wait(lock, [this] { return m_call == nullptr; });
+    }
+
+private:
+    void serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_call != nullptr; });
+            if (m_call == nullptr) {
+                return;
+            }
+            (*m_call)();
+            m_call = nullptr;
+            m_wake.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    const std::function<void()>* m_call = nullptr;
+    bool m_stop = false;
+    std::thread m_thread; // last: started once the rest is ready
+};
 
 class SettingsCache : public FiltersModule {
 protected:
@@ -77,6 +126,41 @@ TEST_F(SettingsCache, AChangeMadeByAnotherProcessIsSeenAtTheNextCall)
                            "]\r\n\"PRIVACYLEVEL\"=dword:00000002\r\n");
     EXPECT_EQ(request(Request)->find("User-Agent"), std::string::npos);
     EXPECT_EQ(response(Page), Page); // level 2: no response filtering
+}
+
+// Each connection thread keeps its own reference to the settings: a change made on
+// another thread is seen by every one of them at its next call, on both sides.
+TEST_F(SettingsCache, EveryThreadSeesAChangeAtItsNextCall)
+{
+    LastingThread threads[2];
+    auto responses = [&](const std::string& expected) {
+        for (LastingThread& thread : threads) {
+            std::string filtered;
+            thread.run([&] { filtered = response(Page); });
+            EXPECT_EQ(filtered, expected);
+        }
+    };
+    auto requestsPass = [&](bool expected) {
+        for (LastingThread& thread : threads) {
+            bool passed = false;
+            thread.run([&] { passed = request(Request).has_value(); });
+            EXPECT_EQ(passed, expected);
+        }
+    };
+    responses(Page);
+    requestsPass(true);
+    setResponse("HIDEPAGETITLE", 1);
+    responses(Blanked);
+    setLevel(2); // no response filtering at this level
+    responses(Page);
+    setLevel(0xFFFFFFFF);
+    responses(Blanked);
+    const std::string stopList = std::string(settings::RequestKey) + "\\STOPSERVERS";
+    settings::saveList(HKEY_LOCAL_MACHINE, stopList.c_str(), {1, {"WWW.EXAMPLE"}});
+    requestsPass(false);
+    settings::saveList(HKEY_LOCAL_MACHINE, stopList.c_str(), {0, {"WWW.EXAMPLE"}});
+    requestsPass(true);
+    EXPECT_TRUE(m_boxes->calls().empty());
 }
 
 // The request side follows the page options too: while one is on, pages are asked for

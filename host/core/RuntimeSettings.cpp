@@ -28,28 +28,32 @@ struct ChainSetting {
     bool levelUnreadable = false;
 };
 
+std::optional<ChainSetting> readChainSetting()
+{
+    ChainSetting setting;
+    std::optional<DWORD> connectChain =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::ChainKey, settings::ConnectChainValue);
+    if (!connectChain) {
+        return std::optional<ChainSetting>(setting);
+    }
+    settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
+    std::optional<DWORD> level = main.readDword(settings::AnonymityLevelValue);
+    if (!level) {
+        setting.inUse = -1;
+        setting.levelUnreadable = true;
+    } else if (*level >= 2 && *level <= 4) {
+        setting.inUse = 1;
+    } else {
+        setting.inUse = static_cast<int>(*connectChain);
+    }
+    return std::optional<ChainSetting>(setting);
+}
+
 ChainSetting chainSetting()
 {
     static settings::StampedCache<ChainSetting> cache;
-    return *cache.get([] {
-        ChainSetting setting;
-        std::optional<DWORD> connectChain = settings::readDword(
-            HKEY_LOCAL_MACHINE, settings::ChainKey, settings::ConnectChainValue);
-        if (!connectChain) {
-            return std::optional<ChainSetting>(setting);
-        }
-        settings::Key main = settings::Key::open(HKEY_LOCAL_MACHINE, settings::MainKey, KEY_READ);
-        std::optional<DWORD> level = main.readDword(settings::AnonymityLevelValue);
-        if (!level) {
-            setting.inUse = -1;
-            setting.levelUnreadable = true;
-        } else if (*level >= 2 && *level <= 4) {
-            setting.inUse = 1;
-        } else {
-            setting.inUse = static_cast<int>(*connectChain);
-        }
-        return std::optional<ChainSetting>(setting);
-    });
+    thread_local settings::ThreadCopy<ChainSetting> copy;
+    return *copy.get([] { return cache.get(readChainSetting); });
 }
 
 } // namespace
@@ -74,18 +78,21 @@ struct FilterSwitches {
     bool response = false;
 };
 
+std::optional<FilterSwitches> readFilterSwitches()
+{
+    FilterSwitches fresh;
+    fresh.request =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
+    fresh.response =
+        settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) != 0;
+    return std::optional<FilterSwitches>(fresh);
+}
+
 FilterSwitches filterSwitches()
 {
     static settings::StampedCache<FilterSwitches> cache;
-    return *cache.get([] {
-        FilterSwitches fresh;
-        fresh.request =
-            settings::readDword(HKEY_LOCAL_MACHINE, settings::RequestKey, nullptr).value_or(0) != 0;
-        fresh.response =
-            settings::readDword(HKEY_LOCAL_MACHINE, settings::ResponseKey, nullptr).value_or(0) !=
-            0;
-        return std::optional<FilterSwitches>(fresh);
-    });
+    thread_local settings::ThreadCopy<FilterSwitches> copy;
+    return *copy.get([] { return cache.get(readFilterSwitches); });
 }
 
 } // namespace

@@ -45,4 +45,30 @@ private:
     std::optional<T> m_value;
 };
 
+// One thread's own copy of a value with the stamp it was taken at, in front of a shared
+// StampedCache: while the stamp stands still the thread uses its copy without the
+// cache's lock, which connection threads asking at every chunk would otherwise pass
+// between the processors. Kept as a thread_local by its user.
+template <typename T> class ThreadCopy {
+public:
+    // The copy, or fetch() (an std::optional<T>, empty when the reads failed) when the
+    // stamp moved since it was taken; null when that failed, and never kept then. The
+    // stamp is taken before fetch(): a change made in between leaves the copy's stamp
+    // behind, so the next call fetches again. Valid until the thread's next get().
+    template <typename Fetch> const T* get(Fetch fetch)
+    {
+        const std::optional<platform::registry::ChangeStamp> stamp =
+            platform::registry::changeStamp();
+        if (!stamp || !m_value || m_stamp != stamp) {
+            m_value = fetch();
+            m_stamp = stamp;
+        }
+        return m_value ? &*m_value : nullptr;
+    }
+
+private:
+    std::optional<platform::registry::ChangeStamp> m_stamp;
+    std::optional<T> m_value;
+};
+
 } // namespace settings
