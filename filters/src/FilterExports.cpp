@@ -30,7 +30,7 @@ void refuseChunk(char* bytes, int length)
 
 char* filterRequest(char* request, int length, unsigned int* outLength, const char* localAddress)
 {
-    const filters::FilterSettings* settings = filters::SettingsCache::forRequestOnThisThread();
+    const filters::FilterSettings* settings = filters::SettingsCache::forRequest();
     if (settings == nullptr) {
         refuseChunk(request, length);
         return nullptr;
@@ -62,7 +62,7 @@ char* filterRequest(char* request, int length, unsigned int* outLength, const ch
 
 void filterResponse(char* response, int length)
 {
-    const filters::FilterSettings* settings = filters::SettingsCache::forResponseOnThisThread();
+    const filters::FilterSettings* settings = filters::SettingsCache::forResponse();
     if (settings == nullptr) {
         refuseChunk(response, length);
         return;

@@ -11,55 +11,25 @@ namespace filters {
 
 namespace {
 
+using Kept = std::optional<SettingsCache::Snapshot>; // empty when broken
+
 settings::StampedCache<SettingsCache::Snapshot> g_request;
 settings::StampedCache<SettingsCache::Snapshot> g_response;
 
-// One side's snapshot: kept while the registry stands still, null when broken.
+// One side's snapshot: kept while the registry stands still, never when broken.
 template <typename Read>
-SettingsCache::Snapshot cached(settings::StampedCache<SettingsCache::Snapshot>& cache, Read read)
+Kept cached(settings::StampedCache<SettingsCache::Snapshot>& cache, Read read)
 {
-    return cache
-        .get([&]() -> std::optional<SettingsCache::Snapshot> {
-            std::optional<FilterSettings> fresh = read();
-            if (!fresh) {
-                return std::nullopt;
-            }
-            return std::make_shared<const FilterSettings>(std::move(*fresh));
-        })
-        .value_or(nullptr);
+    return cache.get([&]() -> Kept {
+        std::optional<FilterSettings> fresh = read();
+        if (!fresh) {
+            return std::nullopt;
+        }
+        return std::make_shared<const FilterSettings>(std::move(*fresh));
+    });
 }
 
-} // namespace
-
-namespace {
-
-// The thread's reference to one side's snapshot; null when broken (never kept).
-const FilterSettings* onThisThread(settings::ThreadCopy<SettingsCache::Snapshot>& copy,
-                                   SettingsCache::Snapshot (*shared)())
-{
-    const SettingsCache::Snapshot* snapshot =
-        copy.get([shared]() -> std::optional<SettingsCache::Snapshot> {
-            SettingsCache::Snapshot fresh = shared();
-            return fresh ? std::optional(std::move(fresh)) : std::nullopt;
-        });
-    return snapshot != nullptr ? snapshot->get() : nullptr;
-}
-
-} // namespace
-
-const FilterSettings* SettingsCache::forRequestOnThisThread()
-{
-    thread_local settings::ThreadCopy<Snapshot> copy;
-    return onThisThread(copy, forRequest);
-}
-
-const FilterSettings* SettingsCache::forResponseOnThisThread()
-{
-    thread_local settings::ThreadCopy<Snapshot> copy;
-    return onThisThread(copy, forResponse);
-}
-
-SettingsCache::Snapshot SettingsCache::forRequest()
+Kept request()
 {
     return cached(g_request, [] {
         std::optional<FilterSettings> settings = SettingsReader::forRequest();
@@ -73,7 +43,7 @@ SettingsCache::Snapshot SettingsCache::forRequest()
     });
 }
 
-SettingsCache::Snapshot SettingsCache::forResponse()
+Kept response()
 {
     return cached(g_response, [] {
         std::optional<FilterSettings> settings = SettingsReader::forResponse();
@@ -82,6 +52,28 @@ SettingsCache::Snapshot SettingsCache::forResponse()
         }
         return settings;
     });
+}
+
+// The thread's reference to one side's snapshot; null when broken.
+const FilterSettings* onThisThread(settings::ThreadCopy<SettingsCache::Snapshot>& copy,
+                                   Kept (*shared)())
+{
+    const SettingsCache::Snapshot* snapshot = copy.get(shared);
+    return snapshot != nullptr ? snapshot->get() : nullptr;
+}
+
+} // namespace
+
+const FilterSettings* SettingsCache::forRequest()
+{
+    thread_local settings::ThreadCopy<Snapshot> copy;
+    return onThisThread(copy, request);
+}
+
+const FilterSettings* SettingsCache::forResponse()
+{
+    thread_local settings::ThreadCopy<Snapshot> copy;
+    return onThisThread(copy, response);
 }
 
 } // namespace filters

@@ -11,6 +11,11 @@
 
 namespace filters {
 
+// Each connection thread holds its own reference to a side's snapshot with the stamp it
+// was taken at, so a call while the stamp stands still takes no lock and leaves the
+// snapshot's shared count alone (the threads would otherwise pass both between the
+// processors at every chunk). What a call returns is valid until the thread's next call
+// of the same function.
 class SettingsCache {
 public:
     using Snapshot = std::shared_ptr<const FilterSettings>;
@@ -18,17 +23,9 @@ public:
     // The request side's settings (Req with its lists, Res, the level), presets applied,
     // with the banner table when banners are to be replaced; null when broken. Res is
     // read whole: its page options decide whether pages are asked for uncompressed.
-    static Snapshot forRequest();
+    static const FilterSettings* forRequest();
     // The response side's settings (Res, the level), presets applied; null when broken.
-    static Snapshot forResponse();
-
-    // The same, as the calling thread keeps them: each connection thread holds its own
-    // reference with the stamp it was taken at, so a call while the stamp stands still
-    // takes no lock and leaves the snapshot's shared count alone (the threads would
-    // otherwise pass both between the processors at every chunk). Valid until the
-    // thread's next call of the same function.
-    static const FilterSettings* forRequestOnThisThread();
-    static const FilterSettings* forResponseOnThisThread();
+    static const FilterSettings* forResponse();
 };
 
 } // namespace filters
