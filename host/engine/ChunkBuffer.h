@@ -40,8 +40,6 @@ public:
     // FreeFilteredDataBuf). A null result or a zero length leaves the data as the filter
     // left it.
     void filterRequest(const ModuleTable& modules, const std::string& localAddress);
-    // FilterResponse in place; the length stays.
-    void filterResponse(const ModuleTable& modules);
     // Cuts "http://<host>" down to origin form.
     void rewriteToOriginForm(std::string_view host);
     // Sends all the data; false after a send error. With more, the socket is told that

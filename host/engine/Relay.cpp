@@ -10,15 +10,15 @@ namespace host {
 
 namespace {
 
-// Whether bytes wait in the source behind the chunk just received: as the receive found
-// it, or where the socket did not say, as it is now.
-bool bytesWaiting(const ChunkBuffer& chunk, SOCKET source)
+// Whether bytes wait in the source behind a receive: as the receive found it (waiting),
+// or where the socket did not say (-1), as it is now.
+bool bytesWaiting(int waiting, SOCKET source)
 {
-    if (chunk.waiting() >= 0) {
-        return chunk.waiting() > 0;
+    if (waiting >= 0) {
+        return waiting > 0;
     }
-    ULONG waiting = 0;
-    return ioctlsocket(source, FIONREAD, &waiting) == 0 && waiting > 0;
+    ULONG now = 0;
+    return ioctlsocket(source, FIONREAD, &now) == 0 && now > 0;
 }
 
 } // namespace
@@ -31,33 +31,71 @@ Relay::Relay(ProxyState& state, std::shared_ptr<Connection> connection, Directio
     SOCKET server = m_connection->server();
     m_source = direction == ClientToServer ? client : server;
     m_destination = direction == ClientToServer ? server : client;
+    if (direction == ClientToServer) {
+        m_chunk = std::make_unique<ChunkBuffer>();
+    } else {
+        m_batch = std::make_unique<ChunkBatch>();
+    }
     ChunkBuffer::reportWaiting(m_source);
 }
 
 void Relay::run()
 {
+    if (m_direction == ClientToServer) {
+        relayRequests();
+    } else {
+        relayResponses();
+    }
+    m_connection->shutDown();
+}
+
+void Relay::relayRequests()
+{
+    ChunkBuffer& chunk = *m_chunk;
     while (m_state.serverRunning.load()) {
-        const int received = m_chunk.receive(m_source);
-        if (received == 0 && m_direction == ClientToServer && m_state.serverRunning.load()) {
+        const int received = chunk.receive(m_source);
+        if (received == 0 && m_state.serverRunning.load()) {
             awaitResponseEnd();
             break;
         }
         if (received <= 0 || !m_state.serverRunning.load()) {
             break;
         }
-        if (m_direction == ClientToServer) {
-            processRequestChunk();
-        } else {
-            m_connection->noteServerActivity();
-            processResponseChunk();
-        }
+        processRequestChunk();
         // A full chunk with more bytes already waiting behind it: the next chunk follows at
         // once, and the socket may hand both to the peer in one delivery. Only bytes
-        // already there count, so the last chunk of a response is never held back.
-        const bool more = received == ChunkBuffer::Capacity && bytesWaiting(m_chunk, m_source);
-        m_chunk.sendTo(m_destination, more); // a send error shows at the next receive
+        // already there count, so the last chunk of a request is never held back.
+        const bool more = chunk.full() && bytesWaiting(chunk.waiting(), m_source);
+        chunk.sendTo(m_destination, more); // a send error shows at the next receive
     }
-    m_connection->shutDown();
+}
+
+void Relay::relayResponses()
+{
+    ChunkBatch& batch = *m_batch;
+    while (m_state.serverRunning.load()) {
+        const int received = batch.receive(m_source);
+        if (received <= 0 || !m_state.serverRunning.load()) {
+            break;
+        }
+        m_connection->noteServerActivity();
+        // Each chunk as if it had come with a receive of its own: a stop before a chunk
+        // keeps that chunk and the ones after it back.
+        int ready = 0;
+        for (; ready < batch.chunkCount(); ++ready) {
+            if (ready > 0 && !m_state.serverRunning.load()) {
+                break;
+            }
+            processResponseChunk(batch.chunk(ready), batch.chunkLength(ready));
+        }
+        // As for requests: a full batch with more already waiting is sent on as the start
+        // of what follows at once, never the end of a response.
+        const bool more = batch.full() && bytesWaiting(batch.waiting(), m_source);
+        batch.sendTo(m_destination, ready, more); // a send error shows at the next receive
+        if (ready < batch.chunkCount()) {
+            break;
+        }
+    }
 }
 
 void Relay::awaitResponseEnd()
@@ -75,32 +113,33 @@ void Relay::awaitResponseEnd()
 
 void Relay::processRequestChunk()
 {
+    ChunkBuffer& chunk = *m_chunk;
     const bool chained = chainInUse() != 0; // -1 (unreadable level) counts as yes
     const bool firewall = m_state.firewall.enabled.load();
     if (chained || firewall || !m_tunnel) {
-        m_state.lastRequest.captureRequest(m_chunk.text());
+        m_state.lastRequest.captureRequest(chunk.text());
         m_state.notifyNewRequest();
     }
     if (m_state.modules.filterRequest != nullptr &&
         (requestFilteringOn() || (!m_tunnel && responseFilteringOn()))) {
-        m_chunk.filterRequest(m_state.modules, m_state.lastRequest.localAddress());
+        chunk.filterRequest(m_state.modules, m_state.lastRequest.localAddress());
     }
     m_state.notifyActivity();
     if (!chained && !m_tunnel && !firewall) {
-        if (auto host = request::extractHost(m_chunk.text())) {
-            m_chunk.rewriteToOriginForm(*host);
-        } else if (auto target = request::absoluteTargetHost(m_chunk.text())) {
+        if (auto host = request::extractHost(chunk.text())) {
+            chunk.rewriteToOriginForm(*host);
+        } else if (auto target = request::absoluteTargetHost(chunk.text())) {
             // The head's "Host:" line lies beyond this chunk: its request line names the
             // host itself.
-            m_chunk.rewriteToOriginForm(*target);
+            chunk.rewriteToOriginForm(*target);
         }
     }
 }
 
-void Relay::processResponseChunk()
+void Relay::processResponseChunk(char* chunk, int length)
 {
     if (m_state.modules.filterResponse != nullptr && !m_tunnel && responseFilteringOn()) {
-        m_chunk.filterResponse(m_state.modules);
+        m_state.modules.filterResponse(chunk, length);
     }
 }
 

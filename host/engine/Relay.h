@@ -1,8 +1,10 @@
 #pragma once
 // A relay record: one direction of a client connection (0 client to server, 1 server to
-// client), with its 16 KiB chunk buffer and the connection's tunnel flag. Owned by the
-// relay thread that runs it.
+// client), with its buffer and the connection's tunnel flag. Owned by the relay thread
+// that runs it. Requests go a 16 KiB chunk at a time; responses a batch of chunks at a
+// time, each chunk processed as its own.
 
+#include "ChunkBatch.h"
 #include "ChunkBuffer.h"
 
 #include <chrono>
@@ -30,8 +32,10 @@ private:
     // (the other relay then shuts the connection down) or stays silent for
     // HalfCloseSilence.
     void awaitResponseEnd();
+    void relayRequests();
+    void relayResponses();
     void processRequestChunk();
-    void processResponseChunk();
+    void processResponseChunk(char* chunk, int length);
 
     ProxyState& m_state;
     std::shared_ptr<Connection> m_connection;
@@ -39,7 +43,8 @@ private:
     SOCKET m_destination;
     Direction m_direction;
     bool m_tunnel;
-    ChunkBuffer m_chunk;
+    std::unique_ptr<ChunkBuffer> m_chunk; // client to server
+    std::unique_ptr<ChunkBatch> m_batch;  // server to client
 };
 
 } // namespace host

@@ -1,17 +1,50 @@
-// The relay's chunk buffer over real sockets: one receive of at most a chunk, the zero
-// after it, and what the socket says is left behind.
+// The relay's chunk buffers over real sockets: one receive of at most a chunk (or of a
+// batch of chunks), the zero after each chunk, what the socket says is left behind, and
+// sends that hand on every byte.
 
 #include "engine/ChunkBuffer.h"
+
+#include "engine/ChunkBatch.h"
+#include "engine/ChunkIo.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
+using host::ChunkBatch;
 using host::ChunkBuffer;
+
+// Bytes that differ from place to place, so that a chunk out of its place shows.
+std::string numbered(std::size_t size)
+{
+    std::string bytes;
+    while (bytes.size() < size) {
+        bytes += std::to_string(bytes.size()) + ",";
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+// Receives exactly size bytes (fewer if the peer closes first).
+std::string receiveExactly(int socket, std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::recv(socket, bytes.data() + got, size - got, 0);
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
 
 // A connected loopback TCP pair.
 class TcpPair : public ::testing::Test {
@@ -58,6 +91,8 @@ protected:
     int m_receiver = -1;
 };
 
+constexpr int Chunk = ChunkBatch::ChunkCapacity;
+
 TEST_F(TcpPair, AReceiveTakesAChunkAndTellsWhatIsLeftBehind)
 {
     ChunkBuffer::reportWaiting(m_receiver);
@@ -97,6 +132,81 @@ TEST(ChunkBuffer, ASocketThatCannotReportStillReceives)
     EXPECT_EQ(chunk.receive(ends[1]), 0); // the peer closed
     EXPECT_EQ(chunk.length(), 0);
     ::close(ends[1]);
+}
+
+TEST_F(TcpPair, ABatchCutsOneReceiveIntoChunksEachFollowedByItsZero)
+{
+    ChunkBuffer::reportWaiting(m_receiver);
+    const std::string bytes = numbered(3 * Chunk + 500);
+    sendAndWait(bytes);
+    ChunkBatch batch;
+    ASSERT_EQ(batch.receive(m_receiver), 3 * Chunk + 500);
+    EXPECT_EQ(batch.waiting(), 0);
+    EXPECT_FALSE(batch.full());
+    ASSERT_EQ(batch.chunkCount(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const int length = i < 3 ? Chunk : 500;
+        ASSERT_EQ(batch.chunkLength(i), length) << "chunk " << i;
+        EXPECT_EQ(std::string(batch.chunk(i), static_cast<std::size_t>(length)),
+                  bytes.substr(static_cast<std::size_t>(i) * Chunk, length))
+            << "chunk " << i;
+        EXPECT_EQ(batch.chunk(i)[length], '\0') << "chunk " << i;
+    }
+}
+
+TEST_F(TcpPair, ABatchTakesAtMostItsCapacityAndTellsWhatIsLeftBehind)
+{
+    ChunkBuffer::reportWaiting(m_receiver);
+    const std::string bytes = numbered(ChunkBatch::Capacity + 1000);
+    sendAndWait(bytes);
+    ChunkBatch batch;
+    ASSERT_EQ(batch.receive(m_receiver), ChunkBatch::Capacity);
+    EXPECT_TRUE(batch.full());
+    EXPECT_EQ(batch.chunkCount(), ChunkBatch::Chunks);
+    EXPECT_EQ(batch.waiting(), 1000);
+    // The next receive starts a new batch: one short chunk, the others empty.
+    ASSERT_EQ(batch.receive(m_receiver), 1000);
+    EXPECT_EQ(batch.chunkCount(), 1);
+    EXPECT_EQ(batch.chunkLength(1), 0);
+    EXPECT_EQ(std::string(batch.chunk(0)), bytes.substr(ChunkBatch::Capacity));
+    EXPECT_EQ(batch.waiting(), 0);
+}
+
+TEST_F(TcpPair, ABatchGoesOnWithItsEditsAndWithoutTheZerosBetweenItsChunks)
+{
+    const std::string bytes = numbered(2 * Chunk + 700);
+    sendAndWait(bytes);
+    ChunkBatch batch;
+    ASSERT_EQ(batch.receive(m_receiver), 2 * Chunk + 700);
+    batch.chunk(1)[0] = '#'; // an edit in place, as the response filter makes
+    std::string expected = bytes;
+    expected[Chunk] = '#';
+    ASSERT_TRUE(batch.sendTo(m_receiver, batch.chunkCount()));
+    EXPECT_EQ(receiveExactly(m_sender, expected.size()), expected);
+    // Asked for fewer chunks, it sends only those.
+    ASSERT_TRUE(batch.sendTo(m_receiver, 1));
+    ::shutdown(m_receiver, SHUT_WR);
+    EXPECT_EQ(receiveExactly(m_sender, ChunkBatch::Capacity), expected.substr(0, Chunk));
+}
+
+TEST(ChunkIo, ASendHandsOnEverySpanInOrderPastAFullSocket)
+{
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    const int small = 4096;
+    ::setsockopt(ends[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    std::string first = numbered(300000);
+    std::string last = numbered(5000);
+    std::string received;
+    std::thread reader([&] { received = receiveExactly(ends[1], first.size() + last.size()); });
+    iovec spans[3] = {{first.data(), first.size()}, {nullptr, 0}, {last.data(), last.size()}};
+    EXPECT_TRUE(host::chunkio::sendAll(ends[0], spans, 3, false));
+    reader.join();
+    EXPECT_EQ(received, first + last);
+    ::close(ends[1]);
+    iovec again{last.data(), last.size()};
+    EXPECT_FALSE(host::chunkio::sendAll(ends[0], &again, 1, false)); // the peer has gone
+    ::close(ends[0]);
 }
 
 } // namespace

@@ -206,6 +206,9 @@ protected:
     int filterRequests() const { return filtersExport<CountFn>("TestFiltersCount")(0); }
     int filterResponses() const { return filtersExport<CountFn>("TestFiltersCount")(1); }
     int outstandingFilterBuffers() const { return filtersExport<CountFn>("TestFiltersCount")(2); }
+    int filteredResponseBytes() const { return filtersExport<CountFn>("TestFiltersCount")(3); }
+    // Response chunks handed to the filter over 16,384 bytes long or without their zero.
+    int badResponseChunks() const { return filtersExport<CountFn>("TestFiltersCount")(4); }
     std::string filterLocalAddress() const
     {
         char text[64];

@@ -153,6 +153,31 @@ TEST_F(EngineTest, ResponsesOfWholeChunksArriveWholeOnAKeptAliveConnection)
     EXPECT_EQ(origin.connectionCount(), 1u);
 }
 
+// A response of many chunks reaches the response filter a chunk at a time, however many
+// chunks a receive takes: each at most 16,384 bytes with its zero byte after it, every
+// byte exactly once, and the client gets the bytes whole and in order.
+TEST_F(EngineTest, LongResponsesPassTheFilterChunkByChunkEveryByteOnce)
+{
+    std::string body;
+    while (body.size() < 300000) {
+        body += "<p>" + std::to_string(body.size()) + "</p>\n";
+    }
+    OriginServer origin;
+    origin.setBody([&](const std::string&) { return body; });
+    useFilters(false, true);
+    ASSERT_TRUE(start());
+    Client client(m_port);
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_TRUE(client.send(proxyRequest(origin.address(), "/long", InternetExplorer)));
+        EXPECT_EQ(client.responseBody(), body) << "response " << round;
+    }
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n";
+    EXPECT_EQ(filteredResponseBytes(), static_cast<int>(2 * (head.size() + body.size())));
+    EXPECT_GE(filterResponses(), static_cast<int>(2 * (body.size() / 16384 + 1)));
+    EXPECT_EQ(badResponseChunks(), 0);
+}
+
 TEST_F(EngineTest, HostLineSplitAtTheChunkBoundaryStillGetsOriginForm)
 {
     OriginServer origin(OriginServer::Mode::Record);

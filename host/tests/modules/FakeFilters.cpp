@@ -1,7 +1,8 @@
 // A stand-in Filters module for the engine tests. FilterRequest behaves as the test
 // chooses (copy, same-length edit, a result longer than a chunk, null after blanking the
 // caller's bytes, a zero length); FilterResponse turns "secret" into "XXXXXX" in place.
-// It counts calls and the buffers not yet given back.
+// It counts calls, the buffers not yet given back, the response bytes it saw and the
+// response chunks that broke the contract (over 16,384 bytes, or no zero byte after).
 
 #include <common/PluginContract.h>
 #include <platform/Modules.h>
@@ -19,6 +20,8 @@ std::atomic<int> g_mode{Copy};
 std::atomic<int> g_requests{0};
 std::atomic<int> g_responses{0};
 std::atomic<int> g_outstanding{0};
+std::atomic<int> g_responseBytes{0};
+std::atomic<int> g_badResponseChunks{0};
 std::atomic<unsigned> g_longLength{20000};
 std::mutex g_mutex; // guards g_localAddress
 std::string g_localAddress;
@@ -85,6 +88,10 @@ UMBRAVIA_EXPORT char* FilterRequest(char* request, int length, unsigned int* out
 UMBRAVIA_EXPORT void FilterResponse(char* response, int length) noexcept
 {
     ++g_responses;
+    g_responseBytes += length;
+    if (length > 16384 || response[length] != '\0') {
+        ++g_badResponseChunks;
+    }
     std::string text(response, static_cast<std::size_t>(length));
     replaceAll(text, "secret", "XXXXXX");
     std::memcpy(response, text.data(), static_cast<std::size_t>(length));
@@ -112,6 +119,10 @@ UMBRAVIA_EXPORT int TestFiltersCount(int which) noexcept
         return g_requests.load();
     case 1:
         return g_responses.load();
+    case 3:
+        return g_responseBytes.load();
+    case 4:
+        return g_badResponseChunks.load();
     default:
         return g_outstanding.load();
     }

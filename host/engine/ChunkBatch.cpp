@@ -1,0 +1,38 @@
+#include "ChunkBatch.h"
+
+#include "ChunkIo.h"
+
+#include <algorithm>
+
+namespace host {
+
+int ChunkBatch::receive(SOCKET socket)
+{
+    std::array<iovec, Chunks> spans{};
+    for (int i = 0; i < Chunks; ++i) {
+        spans[static_cast<std::size_t>(i)] = {chunk(i), ChunkCapacity};
+    }
+    const int received = chunkio::receive(socket, spans.data(), Chunks, m_waiting);
+    m_length = std::max(received, 0);
+    for (int i = 0; i < chunkCount(); ++i) {
+        chunk(i)[chunkLength(i)] = '\0';
+    }
+    return received;
+}
+
+int ChunkBatch::chunkLength(int index) const
+{
+    return std::clamp(m_length - index * ChunkCapacity, 0, ChunkCapacity);
+}
+
+bool ChunkBatch::sendTo(SOCKET socket, int count, bool more)
+{
+    std::array<iovec, Chunks> spans{};
+    count = std::clamp(count, 0, chunkCount());
+    for (int i = 0; i < count; ++i) {
+        spans[static_cast<std::size_t>(i)] = {chunk(i), static_cast<std::size_t>(chunkLength(i))};
+    }
+    return chunkio::sendAll(socket, spans.data(), count, more);
+}
+
+} // namespace host

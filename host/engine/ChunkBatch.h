@@ -1,0 +1,42 @@
+#pragma once
+// Several chunks taken from a socket with one receive and handed on with one send: the
+// first 16,384 bytes received make the first chunk, the next 16,384 the second, and so
+// on, each followed by its zero byte. These are the chunks that one receive per chunk
+// would give when the bytes are already waiting, at two system calls per batch instead of
+// two per chunk. Used for responses, which are the bulk of what a proxy carries.
+
+#include "ChunkBuffer.h"
+
+#include <platform/Sockets.h>
+
+#include <array>
+
+namespace host {
+
+class ChunkBatch {
+public:
+    static constexpr int ChunkCapacity = ChunkBuffer::Capacity;
+    static constexpr int Chunks = 4;
+    static constexpr int Capacity = Chunks * ChunkCapacity;
+
+    // Receives at most Capacity bytes in place of the current ones; the recv result.
+    int receive(SOCKET socket);
+    // The chunks that hold bytes, and each chunk's bytes (zero-terminated).
+    int chunkCount() const { return (m_length + ChunkCapacity - 1) / ChunkCapacity; }
+    char* chunk(int index) { return m_chunks[static_cast<std::size_t>(index)].data(); }
+    int chunkLength(int index) const;
+    int length() const { return m_length; }
+    bool full() const { return m_length == Capacity; }
+    // The bytes the last receive left in its socket; -1 when the socket did not say.
+    int waiting() const { return m_waiting; }
+    // Sends the first chunks (count of them) in one go; false after a send error. With
+    // more, the socket may hold them back until the bytes that follow at once.
+    bool sendTo(SOCKET socket, int count, bool more = false);
+
+private:
+    std::array<std::array<char, ChunkCapacity + 1>, Chunks> m_chunks{};
+    int m_length = 0;
+    int m_waiting = -1;
+};
+
+} // namespace host
