@@ -42,7 +42,7 @@ UMBRAVIA_PREFIX="$work/prefix-engine" "$build/bench/proxy_bench" "$engine_port" 
   "$build/testmodules/proxy_bench_chain/BenchChain.dll" >"$work/engine.log" 2>&1 &
 pids+=($!)
 
-host_port=$(free_port)
+host_port=$(free_port "$engine_port") # the engine may not be listening yet
 cat >"$work/port.reg" <<REG
 REGEDIT4
 

@@ -32,12 +32,13 @@ port_free() { ! (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
 # Listening ports are drawn below the system's range of ephemeral ports: a port in that
 # range can look free to a connect and still be taken by the local end of one of the
 # clients' many connections, and the bind then fails.
-free_port() {
+free_port() { # [PORT...]: a free port other than the ones given (handed out, not yet bound)
   local p low
   read -r low _ </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || low=32768
   [ "$low" -gt 11024 ] || low=11024
   while :; do
     p=$((10000 + RANDOM % (low - 10000)))
+    [[ " $* " == *" $p "* ]] && continue
     port_free 127.0.0.1 "$p" && { echo "$p"; return; }
   done
 }

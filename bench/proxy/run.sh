@@ -48,7 +48,8 @@ head -c $((100 * 1024 * 1024)) /dev/urandom >"$work/www/big.bin"
 
 # --- relays and proxies --------------------------------------------------------------
 declare -A port
-for t in socat engine engine_filtered privoxy tinyproxy; do port[$t]=$(free_port); done
+# Each port differs from those already handed out: none is bound before all are chosen.
+for t in socat engine engine_filtered privoxy tinyproxy; do port[$t]=$(free_port "${port[@]}"); done
 
 socat -b16384 "TCP-LISTEN:${port[socat]},bind=127.0.0.1,reuseaddr,fork,nodelay" \
   "TCP:$origin:80,nodelay" 2>"$work/socat.log" &
