@@ -43,12 +43,11 @@ SOCKET FirstRequest::run(bool& tunnel)
     if (!host) {
         return INVALID_SOCKET; // no destination: nothing connected, nothing reported
     }
-    m_state.lastRequest.captureUserAgent(m_head.text());
+    const std::string agent = m_state.lastRequest.captureUserAgent(m_head.text());
     m_state.lastRequest.setDestination(*host);
     m_state.notifyNewRequest();
 
-    if (!request::isBrowser(m_state.lastRequest.userAgent(), modernBrowsersOn) ||
-        request::isConnectRequest(m_head.text())) {
+    if (!request::isBrowser(agent, modernBrowsersOn) || request::isConnectRequest(m_head.text())) {
         SOCKET hop = throughSingleHop();
         tunnel = hop != INVALID_SOCKET;
         return hop;

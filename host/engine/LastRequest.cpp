@@ -29,12 +29,15 @@ void LastRequest::setDestination(std::string destination)
     m_texts.destination = std::move(destination);
 }
 
-void LastRequest::captureUserAgent(std::string_view request)
+std::string LastRequest::captureUserAgent(std::string_view request)
 {
-    if (auto agent = request::captureUserAgent(request)) {
-        std::lock_guard lock(m_mutex);
-        m_texts.userAgent = std::move(*agent);
+    auto agent = request::captureUserAgent(request);
+    std::lock_guard lock(m_mutex);
+    if (agent) {
+        m_texts.userAgent = *agent;
+        return std::move(*agent);
     }
+    return m_texts.userAgent;
 }
 
 void LastRequest::captureRequest(std::string_view request)

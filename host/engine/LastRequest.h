@@ -23,9 +23,13 @@ public:
 
     void setClientPort(unsigned short port);
     void setDestination(std::string destination);
+    // Captures the user agent from a first request and gives back the one that request
+    // goes by: its own, or where it names none, the last one captured. Taken in one step,
+    // so that a request is never judged by an agent another connection captured
+    // meanwhile.
+    std::string captureUserAgent(std::string_view request);
     // Captures the user agent and the destination from request text; a header that is
     // absent leaves its text as it was.
-    void captureUserAgent(std::string_view request);
     void captureRequest(std::string_view request);
 
     std::string localAddress() const;

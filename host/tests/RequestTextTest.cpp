@@ -9,7 +9,9 @@
 #include <UserAgents.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -65,6 +67,28 @@ TEST(Captures, RequestWithoutUserAgentKeepsTheLastOne)
     last.captureRequest("GET / HTTP/1.0\r\nHost: b\r\n\r\n");
     EXPECT_EQ(last.texts().userAgent, " msie\r");
     EXPECT_EQ(last.texts().destination, " b\r");
+}
+
+// A first request goes by its own agent even while other connections capture theirs;
+// one without an agent goes by the last one captured.
+TEST(Captures, AFirstRequestGoesByItsOwnAgentWhateverOthersCaptureMeanwhile)
+{
+    LastRequest last;
+    EXPECT_EQ(last.captureUserAgent("GET / HTTP/1.0\r\nUser-Agent: MSIE\r\n\r\n"), " msie\r");
+    EXPECT_EQ(last.captureUserAgent("GET / HTTP/1.0\r\nHost: b\r\n\r\n"), " msie\r");
+    std::atomic<int> wrong{0};
+    auto capture = [&](const std::string& request, const std::string& expected) {
+        for (int i = 0; i < 20000; ++i) {
+            if (last.captureUserAgent(request) != expected) {
+                ++wrong;
+            }
+        }
+    };
+    std::thread browser(capture, "GET / HTTP/1.0\r\nUser-Agent: Opera/7.0\r\n\r\n", " opera/7.0\r");
+    std::thread program(capture, "GET / HTTP/1.0\r\nUser-Agent: Fetcher\r\n\r\n", " fetcher\r");
+    browser.join();
+    program.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(Captures, ClientPortIsUnsignedDecimal)
