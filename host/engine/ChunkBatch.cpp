@@ -2,9 +2,28 @@
 
 #include "ChunkIo.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <array>
+#include <new>
 
 namespace host {
+
+ChunkBatch::ChunkBatch()
+{
+    void* bytes =
+        mmap(nullptr, MappingSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (bytes == MAP_FAILED) {
+        throw std::bad_alloc();
+    }
+    m_bytes = static_cast<char*>(bytes);
+}
+
+ChunkBatch::~ChunkBatch()
+{
+    munmap(m_bytes, MappingSize);
+}
 
 int ChunkBatch::receive(SOCKET socket)
 {

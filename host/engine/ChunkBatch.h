@@ -3,13 +3,16 @@
 // first 16,384 bytes received make the first chunk, the next 16,384 the second, and so
 // on, each followed by its zero byte. These are the chunks that one receive per chunk
 // would give when the bytes are already waiting, at two system calls per batch instead of
-// two per chunk. Used for responses, which are the bulk of what a proxy carries.
+// two per chunk. Used for responses, which are the bulk of what a proxy carries. The
+// chunks live in a mapping of their own, so their pages go back to the system as soon as
+// the connection ends, whatever the allocator keeps, and only pages a receive has used
+// take memory.
 
 #include "ChunkBuffer.h"
 
 #include <platform/Sockets.h>
 
-#include <array>
+#include <cstddef>
 
 namespace host {
 
@@ -19,11 +22,17 @@ public:
     static constexpr int Chunks = 4;
     static constexpr int Capacity = Chunks * ChunkCapacity;
 
+    // Throws std::bad_alloc when the system has no room for the mapping.
+    ChunkBatch();
+    ~ChunkBatch();
+    ChunkBatch(const ChunkBatch&) = delete;
+    ChunkBatch& operator=(const ChunkBatch&) = delete;
+
     // Receives at most Capacity bytes in place of the current ones; the recv result.
     int receive(SOCKET socket);
     // The chunks that hold bytes, and each chunk's bytes (zero-terminated).
     int chunkCount() const { return (m_length + ChunkCapacity - 1) / ChunkCapacity; }
-    char* chunk(int index) { return m_chunks[static_cast<std::size_t>(index)].data(); }
+    char* chunk(int index) { return m_bytes + static_cast<std::size_t>(index) * ChunkSpan; }
     int chunkLength(int index) const;
     int length() const { return m_length; }
     bool full() const { return m_length == Capacity; }
@@ -34,7 +43,10 @@ public:
     bool sendTo(SOCKET socket, int count, bool more = false);
 
 private:
-    std::array<std::array<char, ChunkCapacity + 1>, Chunks> m_chunks{};
+    static constexpr std::size_t ChunkSpan = ChunkCapacity + 1; // a chunk and its zero
+    static constexpr std::size_t MappingSize = Chunks * ChunkSpan;
+
+    char* m_bytes = nullptr;
     int m_length = 0;
     int m_waiting = -1;
 };
