@@ -368,7 +368,9 @@ TEST_F(HostProgramTest, RequestsThroughTheHostAreListedAndExported)
         clientPorts.push_back(clientPort);
         // One request at a time: an entry shows the texts current when the window
         // handles the notification, so each is listed before the next request goes.
-        ASSERT_TRUE(testsupport::waitFor([&] { return lines(exported()) == 3 + i + 1; }, 10s));
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines(exported()) == 3 + i + 1; }, 10s))
+            << "request " << i << "; the list holds:\n"
+            << exported();
     }
     // A program the list does not recognise adds nothing.
     testsupport::runProcess({"curl", "-s", "-o", "/dev/null", "-x", proxy, "-A", "Wget/1.21",
