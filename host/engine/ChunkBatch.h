@@ -32,7 +32,7 @@ public:
     int receive(SOCKET socket);
     // The chunks that hold bytes, and each chunk's bytes (zero-terminated).
     int chunkCount() const { return (m_length + ChunkCapacity - 1) / ChunkCapacity; }
-    char* chunk(int index) { return m_bytes + static_cast<std::size_t>(index) * ChunkSpan; }
+    char* chunk(int index) { return m_bytes + Lead + static_cast<std::size_t>(index) * ChunkSpan; }
     int chunkLength(int index) const;
     int length() const { return m_length; }
     bool full() const { return m_length == Capacity; }
@@ -44,7 +44,12 @@ public:
 
 private:
     static constexpr std::size_t ChunkSpan = ChunkCapacity + 1; // a chunk and its zero
-    static constexpr std::size_t MappingSize = Chunks * ChunkSpan;
+    // The first chunk starts this far into the mapping, not at a page's beginning: chunks
+    // that start where a page starts made downloads a third slower (672 against 1,063 MB/s),
+    // most likely because the kernel's copies then meet their source at the same place
+    // within a page.
+    static constexpr std::size_t Lead = 2112;
+    static constexpr std::size_t MappingSize = Lead + Chunks * ChunkSpan;
 
     char* m_bytes = nullptr;
     int m_length = 0;
