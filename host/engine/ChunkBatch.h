@@ -34,7 +34,6 @@ public:
     int chunkCount() const { return (m_length + ChunkCapacity - 1) / ChunkCapacity; }
     char* chunk(int index) { return m_bytes + Lead + static_cast<std::size_t>(index) * ChunkSpan; }
     int chunkLength(int index) const;
-    int length() const { return m_length; }
     bool full() const { return m_length == Capacity; }
     // The bytes the last receive left in its socket; -1 when the socket did not say.
     int waiting() const { return m_waiting; }

@@ -10,12 +10,6 @@ LastRequest::Texts LastRequest::texts() const
     return m_texts;
 }
 
-std::string LastRequest::userAgent() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_texts.userAgent;
-}
-
 void LastRequest::setClientPort(unsigned short port)
 {
     std::string text = std::to_string(port);

@@ -19,7 +19,6 @@ public:
     };
 
     Texts texts() const;
-    std::string userAgent() const;
 
     void setClientPort(unsigned short port);
     void setDestination(std::string destination);
